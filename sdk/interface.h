@@ -1,0 +1,74 @@
+// Interface: the host's core services as the plug-in sees them (the current
+// time, directories, the scene's render effects, nodes by name, message
+// boxes, the render cancel flag, progress). The host installs its
+// implementation with SetCOREInterface; until then GetCOREInterface answers a
+// quiet stand-in without a scene, so code that runs outside a host (tests,
+// tools) never gets null.
+#pragma once
+
+#include <string>
+
+#include "sdk/interval.h"
+
+class ClassDesc2;
+class Effect;
+class INode;
+
+// Host directory numbers for GetDir.
+inline constexpr int APP_USER_SETTINGS_DIR = 20;  // root of the user's settings; plug-ins add "/plugcfg"
+
+// Opaque window handle of the host's main window (or of a dialog).
+using WindowHandle = void*;
+
+enum class MessageIcon { Information, Warning, Error, Question };
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// What the user answered in a message box.
+enum MessageResult : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+
+class Interface {
+ public:
+  virtual ~Interface() = default;
+
+  virtual TimeValue GetTime() = 0;
+  virtual void SetTime(TimeValue t) = 0;
+
+  // A host directory by number; empty when the host has none of that number.
+  virtual std::string GetDir(int which) = 0;
+
+  // The scene's render effects, in list order.
+  virtual int NumEffects() = 0;
+  virtual Effect* GetEffect(int i) = 0;
+  // True when the current render applies render effects.
+  virtual bool RenderEffectsEnabled() = 0;
+  // True when this host renders as a network rendering server (no user).
+  virtual bool IsNetServer() = 0;
+
+  // The first node with this exact name, or null.
+  virtual INode* GetINodeByName(const char* name) = 0;
+
+  virtual WindowHandle GetMAXHWnd() = 0;
+  // Shows a modal message (or reports it where there is no user) and answers
+  // the button chosen; without a user the default answer is IDOK / IDYES.
+  virtual int MessageBox(const char* text, const char* caption, MessageIcon icon,
+                         MessageButtons buttons = MessageButtons::Ok) = 0;
+
+  // The flag the user sets to stop a render; long work polls it.
+  virtual bool GetCancel() = 0;
+  virtual void SetCancel(bool cancel) = 0;
+
+  // Progress of long work: a title, then percentages 0..100, then the end.
+  virtual void ProgressStart(const char* title) = 0;
+  virtual void ProgressUpdate(int percent, const char* title = nullptr) = 0;
+  virtual void ProgressEnd() = 0;
+
+  // Offers a class to the host's class directory: 1 when added, another
+  // value when a class with those ids is present. DeleteClass withdraws it.
+  virtual int AddClass(ClassDesc2* cd);
+  virtual bool DeleteClass(ClassDesc2* cd);
+};
+
+// The host's interface; never null.
+Interface* GetCOREInterface();
+// Installs the host's interface (null puts the quiet stand-in back). The
+// caller keeps ownership and must uninstall it before destroying it.
+void SetCOREInterface(Interface* ip);
