@@ -14,6 +14,12 @@ packages=(
   libbenchmark-dev
   nlohmann-json3-dev
   libcli11-dev
+  libembree-dev
+  libtbb-dev
+  libassimp-dev
+  libpng-dev
+  libopenexr-dev
+  libjpeg62-turbo-dev
 )
 
 missing=()

@@ -1,3 +1,4 @@
+// BitArray storage: 64-bit words, bits past the size kept zero.
 #include "sdk/bit_array.h"
 
 #include <bit>

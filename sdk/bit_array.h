@@ -37,3 +37,8 @@ class BitArray {
   int size_ = 0;
   std::vector<uint64_t> words_;
 };
+
+// Bitwise operations on arrays of equal size (contract), as new arrays.
+inline BitArray operator&(BitArray a, const BitArray& b) { return a &= b; }
+inline BitArray operator|(BitArray a, const BitArray& b) { return a |= b; }
+inline BitArray operator^(BitArray a, const BitArray& b) { return a ^= b; }

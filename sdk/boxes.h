@@ -14,7 +14,8 @@ struct Box2 {
 
   Box2() = default;
   Box2(const Point2& a, const Point2& b)
-      : pmin(std::min(a.x, b.x), std::min(a.y, b.y)), pmax(std::max(a.x, b.x), std::max(a.y, b.y)) {}
+      : pmin(std::min(a.x, b.x), std::min(a.y, b.y)),
+        pmax(std::max(a.x, b.x), std::max(a.y, b.y)) {}
 
   void Init() { *this = Box2(); }
   bool IsEmpty() const { return pmin.x > pmax.x || pmin.y > pmax.y; }

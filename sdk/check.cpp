@@ -1,3 +1,4 @@
+// The failure path of TARNIS_CHECK: print the message and abort.
 #include "sdk/check.h"
 
 #include <cstdio>

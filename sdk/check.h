@@ -30,7 +30,7 @@ struct CheckVoidify {
 
 }  // namespace tarnis::detail
 
-#define TARNIS_CHECK(cond)                   \
-  (cond) ? (void)0                           \
+#define TARNIS_CHECK(cond)                    \
+  (cond) ? (void)0                            \
          : ::tarnis::detail::CheckVoidify() & \
                ::tarnis::detail::CheckFailure(#cond, __FILE__, __LINE__)

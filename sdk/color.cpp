@@ -39,11 +39,17 @@ Color HSVtoRGB(const Color& hsv) {
   float q = v * (1.0f - s * f);
   float t = v * (1.0f - s * (1.0f - f));
   switch (sector) {
-    case 0: return {v, t, p};
-    case 1: return {q, v, p};
-    case 2: return {p, v, t};
-    case 3: return {p, q, v};
-    case 4: return {t, p, v};
-    default: return {v, p, q};
+    case 0:
+      return {v, t, p};
+    case 1:
+      return {q, v, p};
+    case 2:
+      return {p, v, t};
+    case 3:
+      return {p, q, v};
+    case 4:
+      return {t, p, v};
+    default:
+      return {v, p, q};
   }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <type_traits>
 
 #include "sdk/points.h"
 
@@ -11,8 +12,10 @@ struct Color {
   float r = 0.0f, g = 0.0f, b = 0.0f;
 
   constexpr Color() = default;
-  constexpr Color(float r_, float g_, float b_) : r(r_), g(g_), b(b_) {}
-  constexpr Color(double r_, double g_, double b_) : r(float(r_)), g(float(g_)), b(float(b_)) {}
+  // Any mix of arithmetic types, so Color(1, 0.5f, 0.25) needs no casts.
+  template <class R, class G, class B>
+  requires std::is_arithmetic_v<R> && std::is_arithmetic_v<G> && std::is_arithmetic_v<B>
+  constexpr Color(R r_, G g_, B b_) : r(float(r_)), g(float(g_)), b(float(b_)) {}
   constexpr explicit Color(const Point3& p) : r(p.x), g(p.y), b(p.z) {}
 
   static constexpr Color Black() { return {0.0f, 0.0f, 0.0f}; }
@@ -29,10 +32,30 @@ struct Color {
   constexpr Color operator*(const Color& c) const { return {r * c.r, g * c.g, b * c.b}; }
   constexpr Color operator*(float f) const { return {r * f, g * f, b * f}; }
   constexpr Color operator/(float f) const { return {r / f, g / f, b / f}; }
-  Color& operator+=(const Color& c) { r += c.r; g += c.g; b += c.b; return *this; }
-  Color& operator-=(const Color& c) { r -= c.r; g -= c.g; b -= c.b; return *this; }
-  Color& operator*=(const Color& c) { r *= c.r; g *= c.g; b *= c.b; return *this; }
-  Color& operator*=(float f) { r *= f; g *= f; b *= f; return *this; }
+  Color& operator+=(const Color& c) {
+    r += c.r;
+    g += c.g;
+    b += c.b;
+    return *this;
+  }
+  Color& operator-=(const Color& c) {
+    r -= c.r;
+    g -= c.g;
+    b -= c.b;
+    return *this;
+  }
+  Color& operator*=(const Color& c) {
+    r *= c.r;
+    g *= c.g;
+    b *= c.b;
+    return *this;
+  }
+  Color& operator*=(float f) {
+    r *= f;
+    g *= f;
+    b *= f;
+    return *this;
+  }
   constexpr bool operator==(const Color&) const = default;
 
   // Clamps every channel into [lo, hi].
@@ -44,7 +67,9 @@ struct Color {
   constexpr float Average() const { return (r + g + b) / 3.0f; }
 };
 
-constexpr Color operator*(float f, const Color& c) { return c * f; }
+constexpr Color operator*(float f, const Color& c) {
+  return c * f;
+}
 
 struct AColor {
   float r = 0.0f, g = 0.0f, b = 0.0f, a = 0.0f;
@@ -62,8 +87,20 @@ struct AColor {
   constexpr AColor operator-(const AColor& c) const { return {r - c.r, g - c.g, b - c.b, a - c.a}; }
   constexpr AColor operator*(const AColor& c) const { return {r * c.r, g * c.g, b * c.b, a * c.a}; }
   constexpr AColor operator*(float f) const { return {r * f, g * f, b * f, a * f}; }
-  AColor& operator+=(const AColor& c) { r += c.r; g += c.g; b += c.b; a += c.a; return *this; }
-  AColor& operator*=(float f) { r *= f; g *= f; b *= f; a *= f; return *this; }
+  AColor& operator+=(const AColor& c) {
+    r += c.r;
+    g += c.g;
+    b += c.b;
+    a += c.a;
+    return *this;
+  }
+  AColor& operator*=(float f) {
+    r *= f;
+    g *= f;
+    b *= f;
+    a *= f;
+    return *this;
+  }
   constexpr bool operator==(const AColor&) const = default;
 
   void ClampMinMax(float lo = 0.0f, float hi = 1.0f) {
@@ -74,7 +111,9 @@ struct AColor {
   }
 };
 
-constexpr AColor operator*(float f, const AColor& c) { return c * f; }
+constexpr AColor operator*(float f, const AColor& c) {
+  return c * f;
+}
 
 // RGB to HSV (the channels of the result are h, s, v). For an RGB colour in
 // 0..1, hue is in [0, 1) and saturation and value in 0..1. A grey has hue 0

@@ -1,6 +1,8 @@
+// CStr's printf-style formatting.
 #include "sdk/cstr.h"
 
 #include <cstdio>
+#include <utility>
 
 int CStr::printf(const char* format, ...) {
   va_list args;
@@ -19,7 +21,9 @@ int CStr::vprintf(const char* format, va_list args) {
     s_.clear();
     return 0;
   }
-  s_.assign(static_cast<size_t>(n), '\0');
-  std::vsnprintf(s_.data(), s_.size() + 1, format, args);
+  // Format into a fresh buffer: the arguments may point into s_ itself.
+  std::string out(static_cast<size_t>(n), '\0');
+  std::vsnprintf(out.data(), out.size() + 1, format, args);
+  s_ = std::move(out);
   return n;
 }

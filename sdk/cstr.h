@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <string>
 #include <string_view>
+#include <utility>
 
 class CStr {
  public:
@@ -23,6 +24,7 @@ class CStr {
   // Keeps the first n bytes (or pads with spaces up to n).
   void Resize(int n) { s_.resize(n > 0 ? static_cast<size_t>(n) : 0, ' '); }
   // Formats like printf and replaces the contents; answers the new length.
+  // The arguments may point into this string. A format error leaves it empty.
   int printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
   int vprintf(const char* format, va_list args);
 

@@ -5,9 +5,13 @@
 
 #include "sdk/class_desc.h"
 
-int Interface::AddClass(ClassDesc2* cd) { return GetClassDirectory().AddClass(cd); }
+int Interface::AddClass(ClassDesc2* cd) {
+  return GetClassDirectory().AddClass(cd);
+}
 
-bool Interface::DeleteClass(ClassDesc2* cd) { return GetClassDirectory().DeleteClass(cd); }
+bool Interface::DeleteClass(ClassDesc2* cd) {
+  return GetClassDirectory().DeleteClass(cd);
+}
 
 namespace {
 
@@ -50,4 +54,6 @@ Interface* GetCOREInterface() {
   return ip ? ip : &gQuiet;
 }
 
-void SetCOREInterface(Interface* ip) { gCore.store(ip, std::memory_order_release); }
+void SetCOREInterface(Interface* ip) {
+  gCore.store(ip, std::memory_order_release);
+}

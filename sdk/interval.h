@@ -45,7 +45,14 @@ class Interval {
   constexpr bool IsInfinite() const {
     return start_ == TIME_NegInfinity && end_ == TIME_PosInfinity;
   }
-  constexpr TimeValue Duration() const { return Empty() ? 0 : end_ - start_ + 1; }
+  // Number of ticks in the interval, ends included; 0 when empty. Intervals
+  // longer than TIME_PosInfinity ticks (FOREVER among them) answer
+  // TIME_PosInfinity.
+  constexpr TimeValue Duration() const {
+    if (Empty()) return 0;
+    long long ticks = static_cast<long long>(end_) - start_ + 1;
+    return ticks > TIME_PosInfinity ? TIME_PosInfinity : static_cast<TimeValue>(ticks);
+  }
 
   // Intersection; disjoint intervals give NEVER.
   constexpr Interval operator&(const Interval& b) const {

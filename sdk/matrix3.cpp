@@ -1,11 +1,22 @@
+// Matrix3 products, the rotation and scale builders, Inverse, NormalMatrix
+// and LookAtMatrix declared in matrix3.h.
 #include "sdk/matrix3.h"
 
 #include <cmath>
+#include <limits>
 
-void Matrix3::RotateX(float radians) { *this = *this * RotateXMatrix(radians); }
-void Matrix3::RotateY(float radians) { *this = *this * RotateYMatrix(radians); }
-void Matrix3::RotateZ(float radians) { *this = *this * RotateZMatrix(radians); }
-void Matrix3::Scale(const Point3& s) { *this = *this * ScaleMatrix(s); }
+void Matrix3::RotateX(float radians) {
+  *this = *this * RotateXMatrix(radians);
+}
+void Matrix3::RotateY(float radians) {
+  *this = *this * RotateYMatrix(radians);
+}
+void Matrix3::RotateZ(float radians) {
+  *this = *this * RotateZMatrix(radians);
+}
+void Matrix3::Scale(const Point3& s) {
+  *this = *this * ScaleMatrix(s);
+}
 
 Matrix3 Matrix3::operator*(const Matrix3& b) const {
   Matrix3 r;
@@ -21,7 +32,9 @@ bool Matrix3::operator==(const Matrix3& b) const {
   return true;
 }
 
-float Matrix3::Determinant() const { return DotProd(m_[0], m_[1] % m_[2]); }
+float Matrix3::Determinant() const {
+  return DotProd(m_[0], m_[1] % m_[2]);
+}
 
 Matrix3 TranslationMatrix(const Point3& p) {
   Matrix3 m;
@@ -50,20 +63,51 @@ Matrix3 ScaleMatrix(const Point3& s) {
   return Matrix3({s.x, 0.0f, 0.0f}, {0.0f, s.y, 0.0f}, {0.0f, 0.0f, s.z}, {0.0f, 0.0f, 0.0f});
 }
 
+namespace {
+
+struct Vec3d {
+  double x, y, z;
+};
+
+Vec3d toDouble(const Point3& p) {
+  return {p.x, p.y, p.z};
+}
+Vec3d cross(const Vec3d& a, const Vec3d& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double dot(const Vec3d& a, const Vec3d& b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+double length(const Vec3d& a) {
+  return std::sqrt(dot(a, a));
+}
+
+bool allFinite(const Matrix3& m) {
+  for (int i = 0; i < 4; ++i) {
+    const Point3& r = m.GetRow(i);
+    if (!std::isfinite(r.x) || !std::isfinite(r.y) || !std::isfinite(r.z)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 Matrix3 Inverse(const Matrix3& m) {
-  const Point3& a = m.GetRow(0);
-  const Point3& b = m.GetRow(1);
-  const Point3& c = m.GetRow(2);
-  float det = m.Determinant();
-  if (det == 0.0f || !std::isfinite(det)) return Matrix3();
-  // Rows of the adjugate come from cross products of the rows: the inverse's
-  // columns are (b x c, c x a, a x b) / det.
-  Point3 bc = b % c, ca = c % a, ab = a % b;
-  float inv = 1.0f / det;
-  Matrix3 r({bc.x * inv, ca.x * inv, ab.x * inv}, {bc.y * inv, ca.y * inv, ab.y * inv},
-            {bc.z * inv, ca.z * inv, ab.z * inv}, {0, 0, 0});
+  // Work in double so tiny but regular scales (1e-20) neither underflow the
+  // determinant nor overflow its reciprocal.
+  Vec3d a = toDouble(m.GetRow(0)), b = toDouble(m.GetRow(1)), c = toDouble(m.GetRow(2));
+  Vec3d bc = cross(b, c), ca = cross(c, a), ab = cross(a, b);
+  double det = dot(a, bc);
+  // Rows whose spanned volume, relative to their lengths, is below float
+  // precision are coplanar as far as the stored floats can tell: singular.
+  double volumeScale = length(a) * length(b) * length(c);
+  if (!(std::fabs(det) > std::numeric_limits<float>::epsilon() * volumeScale)) return Matrix3();
+  // The inverse's columns are (b x c, c x a, a x b) / det.
+  double inv = 1.0 / det;
+  auto row = [&](double u, double v, double w) { return Point3(u * inv, v * inv, w * inv); };
+  Matrix3 r(row(bc.x, ca.x, ab.x), row(bc.y, ca.y, ab.y), row(bc.z, ca.z, ab.z), {0, 0, 0});
   r.SetTrans(-VectorTransform(r, m.GetTrans()));
-  return r;
+  return allFinite(r) ? r : Matrix3();
 }
 
 Matrix3 NormalMatrix(const Matrix3& m) {
@@ -77,6 +121,8 @@ Matrix3 NormalMatrix(const Matrix3& m) {
 
 Matrix3 LookAtMatrix(const Point3& from, const Point3& to, const Point3& up) {
   Point3 z = Normalize(from - to);
+  // A camera on its own target has no direction: look down world -z.
+  if (z.LengthSquared() == 0.0f) z = Point3(0.0f, 0.0f, 1.0f);
   Point3 x = Normalize(up % z);
   if (x.LengthSquared() == 0.0f) {
     // Looking along `up`: any perpendicular will do.

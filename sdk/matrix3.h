@@ -48,8 +48,7 @@ inline Point3 operator*(const Point3& p, const Matrix3& m) {
   const Point3& r1 = m.GetRow(1);
   const Point3& r2 = m.GetRow(2);
   const Point3& r3 = m.GetRow(3);
-  return {p.x * r0.x + p.y * r1.x + p.z * r2.x + r3.x,
-          p.x * r0.y + p.y * r1.y + p.z * r2.y + r3.y,
+  return {p.x * r0.x + p.y * r1.x + p.z * r2.x + r3.x, p.x * r0.y + p.y * r1.y + p.z * r2.y + r3.y,
           p.x * r0.z + p.y * r1.z + p.z * r2.z + r3.z};
 }
 
@@ -58,8 +57,7 @@ inline Point3 VectorTransform(const Matrix3& m, const Point3& v) {
   const Point3& r0 = m.GetRow(0);
   const Point3& r1 = m.GetRow(1);
   const Point3& r2 = m.GetRow(2);
-  return {v.x * r0.x + v.y * r1.x + v.z * r2.x,
-          v.x * r0.y + v.y * r1.y + v.z * r2.y,
+  return {v.x * r0.x + v.y * r1.x + v.z * r2.x, v.x * r0.y + v.y * r1.y + v.z * r2.y,
           v.x * r0.z + v.y * r1.z + v.z * r2.z};
 }
 
@@ -68,14 +66,18 @@ Matrix3 RotateXMatrix(float radians);
 Matrix3 RotateYMatrix(float radians);
 Matrix3 RotateZMatrix(float radians);
 Matrix3 ScaleMatrix(const Point3& s);
-// The inverse of an affine transform. A singular matrix (determinant zero)
-// gives the identity rather than infinities.
+// The inverse of an affine transform: m * Inverse(m) is the identity up to
+// rounding. A singular matrix (rows coplanar to float precision) or one whose
+// inverse would overflow gives the identity rather than infinities.
 Matrix3 Inverse(const Matrix3& m);
 // The matrix that carries normals: inverse-transpose of the 3x3 part, no
 // translation. Normals transformed with it stay perpendicular to surfaces
 // transformed with m (they are not renormalised).
 Matrix3 NormalMatrix(const Matrix3& m);
-// A frame whose row 2 (z axis) points from `from` towards `to`, with `up`
-// steering row 1; translation is `from`. The camera looks down its -z axis,
-// so this is the camera-to-world matrix of a camera at `from` aimed at `to`.
+// A right-handed orthonormal frame whose row 2 (z axis) points from `to`
+// back towards `from`, so its -z axis looks at `to`; row 1 (y) lies in the
+// plane of `up` and the view direction, on up's side; translation is `from`.
+// This is the camera-to-world matrix of a camera at `from` aimed at `to`.
+// When `up` is parallel to the view another perpendicular is chosen; when
+// `from` equals `to` the frame looks down world -z.
 Matrix3 LookAtMatrix(const Point3& from, const Point3& to, const Point3& up);

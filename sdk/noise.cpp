@@ -1,3 +1,4 @@
+// noise1: the lattice gradients and their interpolation.
 #include "sdk/noise.h"
 
 #include <array>
@@ -39,7 +40,9 @@ const Tables& tables() {
   return t;
 }
 
-float fade(float t) { return t * t * t * (t * (t * 6.0f - 15.0f) + 10.0f); }
+float fade(float t) {
+  return t * t * t * (t * (t * 6.0f - 15.0f) + 10.0f);
+}
 
 }  // namespace
 
@@ -47,7 +50,11 @@ float noise1(float x) {
   if (!std::isfinite(x)) return 0.0f;
   const Tables& t = tables();
   float fl = std::floor(x);
-  int i0 = static_cast<int>(static_cast<int64_t>(fl) & 255);
+  // fmod of a whole float by 256 is exact and small, so the lattice index
+  // never goes through an integer conversion that |x| > 2^63 would overflow.
+  float wrapped = std::fmod(fl, 256.0f);
+  if (wrapped < 0.0f) wrapped += 256.0f;
+  int i0 = static_cast<int>(wrapped) & 255;
   int i1 = (i0 + 1) & 255;
   float f = x - fl;
   float g0 = t.grad[t.perm[i0]] * f;

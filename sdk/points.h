@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cmath>
+#include <type_traits>
 
 struct Point2 {
   float x = 0.0f, y = 0.0f;
@@ -19,20 +20,40 @@ struct Point2 {
   constexpr Point2 operator-(const Point2& b) const { return {x - b.x, y - b.y}; }
   constexpr Point2 operator*(float f) const { return {x * f, y * f}; }
   constexpr Point2 operator/(float f) const { return {x / f, y / f}; }
-  Point2& operator+=(const Point2& b) { x += b.x; y += b.y; return *this; }
-  Point2& operator-=(const Point2& b) { x -= b.x; y -= b.y; return *this; }
-  Point2& operator*=(float f) { x *= f; y *= f; return *this; }
+  Point2& operator+=(const Point2& b) {
+    x += b.x;
+    y += b.y;
+    return *this;
+  }
+  Point2& operator-=(const Point2& b) {
+    x -= b.x;
+    y -= b.y;
+    return *this;
+  }
+  Point2& operator*=(float f) {
+    x *= f;
+    y *= f;
+    return *this;
+  }
   constexpr bool operator==(const Point2&) const = default;
 
   float Length() const { return std::sqrt(x * x + y * y); }
   constexpr float LengthSquared() const { return x * x + y * y; }
 };
 
-constexpr Point2 operator*(float f, const Point2& p) { return p * f; }
-constexpr float DotProd(const Point2& a, const Point2& b) { return a.x * b.x + a.y * b.y; }
+constexpr Point2 operator*(float f, const Point2& p) {
+  return p * f;
+}
+constexpr float DotProd(const Point2& a, const Point2& b) {
+  return a.x * b.x + a.y * b.y;
+}
 // The z component of the 3-D cross product: positive when b turns left from a.
-constexpr float CrossProd(const Point2& a, const Point2& b) { return a.x * b.y - a.y * b.x; }
-inline float Length(const Point2& p) { return p.Length(); }
+constexpr float CrossProd(const Point2& a, const Point2& b) {
+  return a.x * b.y - a.y * b.x;
+}
+inline float Length(const Point2& p) {
+  return p.Length();
+}
 // Unit vector in p's direction; the zero vector stays zero.
 inline Point2 Normalize(const Point2& p) {
   float l = p.Length();
@@ -43,10 +64,10 @@ struct Point3 {
   float x = 0.0f, y = 0.0f, z = 0.0f;
 
   constexpr Point3() = default;
-  constexpr Point3(float x_, float y_, float z_) : x(x_), y(y_), z(z_) {}
-  constexpr Point3(double x_, double y_, double z_)
-      : x(float(x_)), y(float(y_)), z(float(z_)) {}
-  constexpr Point3(int x_, int y_, int z_) : x(float(x_)), y(float(y_)), z(float(z_)) {}
+  // Any mix of arithmetic types, so Point3(0, 0.5f, 1.0) needs no casts.
+  template <class X, class Y, class Z>
+  requires std::is_arithmetic_v<X> && std::is_arithmetic_v<Y> && std::is_arithmetic_v<Z>
+  constexpr Point3(X x_, Y y_, Z z_) : x(float(x_)), y(float(y_)), z(float(z_)) {}
 
   static constexpr Point3 Origin() { return {0.0f, 0.0f, 0.0f}; }
   static constexpr Point3 XAxis() { return {1.0f, 0.0f, 0.0f}; }
@@ -65,26 +86,56 @@ struct Point3 {
   constexpr Point3 operator%(const Point3& b) const {
     return {y * b.z - z * b.y, z * b.x - x * b.z, x * b.y - y * b.x};
   }
-  Point3& operator+=(const Point3& b) { x += b.x; y += b.y; z += b.z; return *this; }
-  Point3& operator-=(const Point3& b) { x -= b.x; y -= b.y; z -= b.z; return *this; }
-  Point3& operator*=(float f) { x *= f; y *= f; z *= f; return *this; }
-  Point3& operator/=(float f) { x /= f; y /= f; z /= f; return *this; }
+  Point3& operator+=(const Point3& b) {
+    x += b.x;
+    y += b.y;
+    z += b.z;
+    return *this;
+  }
+  Point3& operator-=(const Point3& b) {
+    x -= b.x;
+    y -= b.y;
+    z -= b.z;
+    return *this;
+  }
+  Point3& operator*=(float f) {
+    x *= f;
+    y *= f;
+    z *= f;
+    return *this;
+  }
+  Point3& operator/=(float f) {
+    x /= f;
+    y /= f;
+    z /= f;
+    return *this;
+  }
   constexpr bool operator==(const Point3&) const = default;
 
   float Length() const { return std::sqrt(x * x + y * y + z * z); }
   constexpr float LengthSquared() const { return x * x + y * y + z * z; }
   // Largest absolute component.
-  float MaxComponent() const { return std::fmax(std::fabs(x), std::fmax(std::fabs(y), std::fabs(z))); }
+  float MaxComponent() const {
+    return std::fmax(std::fabs(x), std::fmax(std::fabs(y), std::fabs(z)));
+  }
 };
 
-constexpr Point3 operator*(float f, const Point3& p) { return p * f; }
-constexpr float DotProd(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-constexpr Point3 CrossProd(const Point3& a, const Point3& b) { return a % b; }
+constexpr Point3 operator*(float f, const Point3& p) {
+  return p * f;
+}
+constexpr float DotProd(const Point3& a, const Point3& b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+constexpr Point3 CrossProd(const Point3& a, const Point3& b) {
+  return a % b;
+}
 // Component-wise product.
 constexpr Point3 MultComponents(const Point3& a, const Point3& b) {
   return {a.x * b.x, a.y * b.y, a.z * b.z};
 }
-inline float Length(const Point3& p) { return p.Length(); }
+inline float Length(const Point3& p) {
+  return p.Length();
+}
 // Unit vector in p's direction; the zero vector stays zero.
 inline Point3 Normalize(const Point3& p) {
   float l = p.Length();

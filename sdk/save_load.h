@@ -16,6 +16,8 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "sdk/reference.h"
@@ -24,8 +26,9 @@ class ReferenceTarget;
 class ILoad;
 
 // Work to do after a whole file has been read (repairs of old layouts and the
-// like). Registered during Load; run once, in registration order, after every
-// object has been loaded and its references attached.
+// like). Registered during Load; run once, by Priority() and then in
+// registration order, after every object has been loaded and its references
+// attached.
 class PostLoadCallback {
  public:
   virtual ~PostLoadCallback() = default;
@@ -100,6 +103,10 @@ class MemorySave : public ISave {
 
   // Handles for GetRefID; the graph writer fills this.
   void SetHandle(ReferenceTarget* target, uint32_t handle);
+  // Forgets every handle (the graph writer starts each graph with this).
+  void ClearHandles();
+  // Number of chunks begun and not ended yet.
+  int Depth() const { return static_cast<int>(open_.size()); }
 
   // The bytes written; every chunk must be closed (contract).
   const std::vector<uint8_t>& Bytes() const;
@@ -128,8 +135,14 @@ class MemoryLoad : public ILoad {
 
   // For the graph reader.
   void SetObject(uint32_t handle, ReferenceTarget* target);
+  // Forgets every handle given with SetObject (the graph reader does this when
+  // it is done, so no handle leads to an object that may be freed later).
+  void ForgetObjects();
   // Runs and drops the registered post-load callbacks (priority, then order).
+  // Callbacks registered while they run are run after them.
   void RunPostLoadCallbacks();
+  // Drops the registered callbacks without running them (after a failed load).
+  void DropPostLoadCallbacks();
   const std::vector<std::string>& Warnings() const { return warnings_; }
   // Current nesting depth (0 outside any chunk).
   int Depth() const { return static_cast<int>(stack_.size()); }
@@ -140,6 +153,9 @@ class MemoryLoad : public ILoad {
     size_t begin;  // first payload byte
     size_t end;    // one past the last payload byte
   };
+
+  // One past the last byte the current level may use.
+  size_t LevelEnd() const;
 
   std::span<const uint8_t> bytes_;
   size_t pos_ = 0;
