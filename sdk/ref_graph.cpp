@@ -10,6 +10,7 @@
 
 #include "sdk/check.h"
 #include "sdk/class_desc.h"
+#include "sdk/opaque_object.h"
 #include "sdk/hold.h"
 
 namespace {
@@ -242,14 +243,15 @@ bool GraphReader::ReadObject() {
     return Fail("handle " + std::to_string(handle) + " is used twice");
   }
   void* made = GetClassDirectory().CreateInstance(super, id, /*loading=*/true);
+  ReferenceTarget* target = static_cast<ReferenceTarget*>(made);
   if (made == nullptr) {
-    leftOut_.insert(handle);
+    // Kept byte for byte, so saving the scene again loses nothing.
+    target = new OpaqueObject(super, id);
     in_.LogWarning("object " + std::to_string(handle) + " of unknown class (" +
-                   ClassText(super, id) + ") was left out");
-    return true;
+                   ClassText(super, id) + ") is kept as it was saved");
   }
   Object& object = objects_[handle];
-  object.target = static_cast<ReferenceTarget*>(made);
+  object.target = target;
   object.keep = std::make_unique<ReferenceHolder>(object.target);
   fileOrder_.push_back(handle);
   in_.SetObject(handle, object.target);
@@ -306,6 +308,9 @@ bool GraphReader::ReadRefs(uint32_t handle, Object& object) {
   }
   object.refs.resize(count);
   for (uint32_t& h : object.refs) in_.ReadUInt(h);  // fits: checked above
+  if (auto* opaque = dynamic_cast<OpaqueObject*>(object.target)) {
+    opaque->SetNumRefs(static_cast<int>(count));
+  }
   return true;
 }
 

@@ -70,8 +70,8 @@ struct GraphLoadResult {
 // run, then objects no root leads to are dropped (with a warning). Undo
 // recording is suspended throughout.
 //
-// An object of an unknown class is left out with a warning naming its class
-// ids, and slots that pointed at it stay null. Damaged data (a bad chunk, a
+// An object of an unknown class is kept as an OpaqueObject (its data and
+// slots as saved, written back unchanged) with a warning naming its class ids. Damaged data (a bad chunk, a
 // duplicate or out-of-range handle, a slot pointing at a handle not in the
 // graph, more slots than the class has, a Load answering IO_ERROR, an object
 // count the chunk cannot hold) is an error: everything made so far is freed,

@@ -1,6 +1,6 @@
 // Tests of the reference-graph writer and reader: sharing and cycles survive
 // a round trip, handles are known inside Save, post-load callbacks see the
-// attached references, unknown classes are left out, and damaged graphs are
+// attached references, unknown classes are kept as opaque data, and damaged graphs are
 // refused with everything freed.
 #include "sdk/ref_graph.h"
 
@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "sdk/class_desc.h"
+#include "sdk/opaque_object.h"
 
 namespace {
 
@@ -308,7 +309,7 @@ TEST_F(RefGraph, PostLoadCallbacksSeeAttachedReferencesInPriorityOrder) {
   Release(s);
 }
 
-TEST_F(RefGraph, ObjectsOfUnknownClassesAreLeftOutWithAWarning) {
+TEST_F(RefGraph, ObjectsOfUnknownClassesAreKeptAndWrittenBackUnchanged) {
   auto* a = new GraphNode(1, 2);
   auto* b = new GraphNode(2, 0);
   auto* u = new ForeignNode(3, 1);
@@ -316,17 +317,25 @@ TEST_F(RefGraph, ObjectsOfUnknownClassesAreLeftOutWithAWarning) {
   a->ReplaceReference(0, u);
   a->ReplaceReference(1, b);
   u->ReplaceReference(0, b);
-  GraphLoadResult loaded = LoadReferenceGraph(Save({a}));
+  const std::vector<uint8_t> bytes = Save({a});
+  GraphLoadResult loaded = LoadReferenceGraph(bytes);
   ASSERT_TRUE(loaded) << loaded.error;
   auto* a2 = dynamic_cast<GraphNode*>(loaded.graph->Root(0));
   ASSERT_NE(a2, nullptr);
-  EXPECT_EQ(a2->GetReference(0), nullptr);
+  auto* opaque = dynamic_cast<OpaqueObject*>(a2->GetReference(0));
+  ASSERT_NE(opaque, nullptr);
+  EXPECT_EQ(opaque->ClassID(), u->ClassID());
+  EXPECT_EQ(opaque->SuperClassID(), u->SuperClassID());
+  // Its slot still leads to the shared object.
   ASSERT_NE(a2->Ref(1), nullptr);
+  EXPECT_EQ(opaque->GetReference(0), a2->Ref(1));
   EXPECT_EQ(a2->Ref(1)->value, 2);
   ASSERT_EQ(loaded.graph->warnings.size(), 1u);
   EXPECT_NE(loaded.graph->warnings[0].find("0x0BADC1A5, 0x00000002"), std::string::npos)
       << loaded.graph->warnings[0];
-  EXPECT_EQ(GraphNode::alive, 5);
+  // Saving what was loaded gives the same bytes: nothing of the unknown object is lost.
+  EXPECT_EQ(Save({a2}), bytes);
+  BreakCycles(*loaded.graph);
 }
 
 TEST_F(RefGraph, ObjectsNoRootLeadsToAreDropped) {

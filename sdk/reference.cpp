@@ -32,7 +32,10 @@ class ReferenceSystem {
     Operation& operator=(const Operation&) = delete;
   };
 
-  static RefResult replace(ReferenceMaker* maker, int which, ReferenceTarget* target, bool record);
+  // `tolerant`: a slot that does not take the target is put back (REF_FAIL)
+  // instead of failing the contract check.
+  static RefResult replace(ReferenceMaker* maker, int which, ReferenceTarget* target, bool record,
+                           bool tolerant = false);
   // Drops one dependent entry of `maker` on `target` (the slot is already cleared).
   static void release(ReferenceMaker* maker, ReferenceTarget* target);
   // Clears every slot of every maker that points at `target`.
@@ -113,19 +116,23 @@ class ReferenceRestore : public RestoreObj {
 }  // namespace
 
 RefResult ReferenceSystem::replace(ReferenceMaker* maker, int which, ReferenceTarget* target,
-                                   bool record) {
+                                   bool record, bool tolerant) {
   if (which < 0 || which >= maker->NumRefs()) return REF_FAIL;
   ReferenceTarget* old = maker->GetReference(which);
   if (old == target) return REF_SUCCEED;
   // A target in the middle of DeleteMe is about to be freed: nothing may hold it.
   if (target && target->deleting_) return REF_FAIL;
   Operation op;
+  maker->SetReference(which, target);
+  if (tolerant && maker->GetReference(which) != target) {
+    maker->SetReference(which, old);
+    return REF_FAIL;
+  }
+  TARNIS_CHECK(maker->GetReference(which) == target)
+      << "SetReference did not store reference " << which;
   if (record && !(old && old->deleting_)) {
     theHold.Put(std::make_unique<ReferenceRestore>(maker, which, old, target));
   }
-  maker->SetReference(which, target);
-  TARNIS_CHECK(maker->GetReference(which) == target)
-      << "SetReference did not store reference " << which;
   if (target) {
     target->dependents_.push_back(maker);
     maker->held_.push_back(target);
@@ -240,6 +247,10 @@ ReferenceMaker::~ReferenceMaker() {
 
 RefResult ReferenceMaker::ReplaceReference(int which, ReferenceTarget* target) {
   return ReferenceSystem::replace(this, which, target, theHold.Holding());
+}
+
+RefResult ReferenceMaker::TryReplaceReference(int which, ReferenceTarget* target) {
+  return ReferenceSystem::replace(this, which, target, theHold.Holding(), /*tolerant=*/true);
 }
 
 RefResult ReferenceMaker::DeleteReference(int which) {

@@ -112,6 +112,11 @@ class ReferenceMaker : public Animatable {
   // puts it back on undo. Fails (REF_FAIL, nothing changed) for a slot
   // outside 0..NumRefs()-1. Loops are allowed.
   RefResult ReplaceReference(int which, ReferenceTarget* target);
+  // ReplaceReference for a target chosen by user input (scene descriptions):
+  // when the slot does not take it (SetReference stores something else, as a
+  // typed slot does for another class), the slot is put back, nothing else
+  // changes and the answer is REF_FAIL, where ReplaceReference would stop.
+  RefResult TryReplaceReference(int which, ReferenceTarget* target);
   // ReplaceReference(i, nullptr).
   RefResult DeleteReference(int which);
   // Drops every reference of this maker.

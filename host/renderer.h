@@ -1,0 +1,72 @@
+// The host's renderer: turns a Scene into images, frame by frame, the way
+// plug-ins expect a render to unfold:
+//   NOTIFY_PRE_RENDER (20), effects' Update;
+//   per frame: NOTIFY_PRE_RENDERFRAME (22, call data: the frame's
+//   RenderGlobalContext), materials' and maps' Update, BuildMaps of maps
+//   that render sub-views, shading of every pixel sample on worker threads,
+//   NOTIFY_POST_RENDERFRAME (23, call data: the context), Apply of every
+//   active render effect in list order, then the frame goes to the sink;
+//   NOTIFY_POST_RENDER (21) at the end, also after a cancel or a failure.
+// Progress and the cancel flag go through GetCOREInterface(). Images do not
+// depend on the number of threads.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/scene.h"
+#include "sdk/bitmap.h"
+#include "sdk/effect.h"
+
+namespace host {
+
+// Per-pixel data of the nearest surface, for render elements and tests.
+struct GBuffer {
+  int width = 0, height = 0;
+  std::vector<float> depth;     // camera-space z of the nearest hit; +infinity where nothing was hit
+  std::vector<int> nodeId;      // render-instance index, -1 for background
+  std::vector<int> materialId;  // face material id, -1 for background
+  std::vector<int> objectId;    // the node's object (G-buffer) id, 0 for background
+};
+
+struct ElementImage {
+  IRenderElement* element = nullptr;
+  Bitmap image;
+};
+
+struct FrameResult {
+  int frame = 0;
+  TimeValue time = 0;
+  Bitmap image;
+  std::vector<ElementImage> elements;  // enabled render elements, in list order
+  GBuffer gbuffer;
+};
+
+// Receives finished frames (writes files, keeps them for a test ...).
+class FrameSink {
+ public:
+  virtual ~FrameSink() = default;
+  // False with a message stops the render as failed.
+  virtual bool WriteFrame(const FrameResult& frame, std::string* error) = 0;
+};
+
+enum class RenderStatus { kDone, kCancelled, kFailed };
+
+struct RenderReport {
+  RenderStatus status = RenderStatus::kDone;
+  std::string error;                  // for kFailed
+  std::vector<std::string> warnings;  // missing textures and the like, each once
+  int framesWritten = 0;
+  double shadeSeconds = 0.0, effectSeconds = 0.0, buildSeconds = 0.0;
+  long long samplesShaded = 0;
+};
+
+// Renders frames settings.firstFrame..lastFrame of the scene's camera.
+RenderReport RenderSequence(Scene& scene, const RenderSettings& settings, FrameSink& sink);
+
+// Renders `mtl` on a sample sphere lit by two lights into a size x size
+// image, as material editors show it: the render context says inMtlEdit, so
+// render effects and line drawing stay out.
+bool RenderMaterialSample(Mtl* mtl, int size, Bitmap& out, std::string* error);
+
+}  // namespace host

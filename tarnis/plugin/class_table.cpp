@@ -1,0 +1,15 @@
+#include "tarnis/plugin/class_table.h"
+
+namespace tarnis {
+
+const std::vector<ClassDesc2*>& ClassTable() {
+  // Filled in table order as the classes land: stroke map, toon material,
+  // stroke holder, material extension, line effect, line set, brush, line
+  // setting, extension shader, shape control, extension holder, line render
+  // element, line reflection map, line merge helper, vector output, material
+  // render element.
+  static const std::vector<ClassDesc2*> table = {};
+  return table;
+}
+
+}  // namespace tarnis

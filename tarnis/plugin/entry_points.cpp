@@ -1,0 +1,34 @@
+// The module's entry points: what the host calls after loading tarnis.so.
+#include <dlfcn.h>
+
+#include "sdk/plugin_api.h"
+#include "tarnis/plugin/class_table.h"
+#include "tarnis/resources/string_table.h"
+
+namespace {
+
+// The load routine: remember the module handle for resource lookups.
+__attribute__((constructor)) void OnModuleLoad() {
+  Dl_info info;
+  if (dladdr(reinterpret_cast<void*>(&OnModuleLoad), &info) != 0) {
+    tarnis::SetModuleHandle(info.dli_fbase);
+  }
+}
+
+}  // namespace
+
+TARNIS_PLUGIN_EXPORT const char* LibDescription() { return tarnis::GetString(1); }
+
+TARNIS_PLUGIN_EXPORT int LibNumberClasses() {
+  return static_cast<int>(tarnis::ClassTable().size());
+}
+
+TARNIS_PLUGIN_EXPORT ClassDesc* LibClassDesc(int i) {
+  const auto& table = tarnis::ClassTable();
+  if (i < 0 || i >= static_cast<int>(table.size())) return nullptr;
+  return table[static_cast<size_t>(i)];
+}
+
+TARNIS_PLUGIN_EXPORT unsigned long LibVersion() { return Get3DSMAXVersion(); }
+
+TARNIS_PLUGIN_EXPORT int CanAutoDefer() { return 0; }
