@@ -1,7 +1,7 @@
 # Wraps the CMake presets. `make demo` and `make test` install what is missing first.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build build-asan test test-dev test-asan demo bench clean format
+.PHONY: deps build build-asan test test-dev test-asan demo bench fuzz clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -25,6 +25,15 @@ test: test-dev test-asan
 # Until the renderer lands the demo is described, not drawn.
 demo: build
 	./build/dev/apps/tarnis/tarnis info examples/demo/demo.json
+
+# Runs the saved-scene fuzzer for FUZZ_SECONDS (default 60) from a fresh seed.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	rm -rf build/fuzz/corpus && mkdir -p build/fuzz/corpus
+	TARNIS_FUZZ_WRITE_SEED=build/fuzz/corpus/seed.tscene ./build/fuzz/fuzz/scene_fuzzer
+	./build/fuzz/fuzz/scene_fuzzer build/fuzz/corpus -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1
 
 bench: deps
 	cmake --preset release >/dev/null

@@ -82,35 +82,60 @@ RefList* HostNode::Children() {
   return children_;
 }
 
-int HostNode::NumberOfChildren() { return children_ ? children_->Count() : 0; }
+int HostNode::NumberOfChildren() {
+  return children_ ? children_->Count() : 0;
+}
 
 INode* HostNode::GetChildNode(int i) {
   if (!children_ || i < 0 || i >= children_->Count()) return nullptr;
-  return static_cast<HostNode*>(children_->Get(i));
+  return dynamic_cast<HostNode*>(children_->Get(i));
 }
 
 void HostNode::AttachChild(HostNode* child) {
   if (!child || child == this) return;
   // Keep the child alive while it moves between lists.
   ReferenceHolder keep(child);
-  if (child->parent_ && child->parent_->children_) {
-    RefList* old = child->parent_->children_;
-    old->Remove(old->IndexOf(child));
-  }
+  if (child->parent_) child->parent_->DetachChild(child);
   Children()->Append(child);
   child->parent_ = this;
 }
 
-void HostNode::SetObject(ReferenceTarget* object) { ReplaceReference(kObject, object); }
+void HostNode::DetachChild(HostNode* child) {
+  if (!children_ || !child || child->parent_ != this) return;
+  child->parent_ = nullptr;
+  children_->Remove(children_->IndexOf(child));
+}
 
-Mtl* HostNode::GetMtl() { return mtl_; }
+void HostNode::AdoptChildren() {
+  for (int k = 0; children_ && k < children_->Count(); ++k) {
+    if (auto* child = dynamic_cast<HostNode*>(children_->Get(k))) child->parent_ = this;
+  }
+}
 
-void HostNode::SetMtl(Mtl* mtl) { ReplaceReference(kMaterial, mtl); }
+void HostNode::SetObject(ReferenceTarget* object) {
+  ReplaceReference(kObject, object);
+}
 
-void HostNode::SetPositionController(Control* c) { ReplaceReference(kPosition, c); }
-void HostNode::SetRotationController(Control* c) { ReplaceReference(kRotation, c); }
-void HostNode::SetScaleController(Control* c) { ReplaceReference(kScale, c); }
-void HostNode::SetVisibilityController(Control* c) { ReplaceReference(kVisibility, c); }
+Mtl* HostNode::GetMtl() {
+  return mtl_;
+}
+
+void HostNode::SetMtl(Mtl* mtl) {
+  ReplaceReference(kMaterial, mtl);
+}
+
+void HostNode::SetPositionController(Control* c) {
+  ReplaceReference(kPosition, c);
+}
+void HostNode::SetRotationController(Control* c) {
+  ReplaceReference(kRotation, c);
+}
+void HostNode::SetScaleController(Control* c) {
+  ReplaceReference(kScale, c);
+}
+void HostNode::SetVisibilityController(Control* c) {
+  ReplaceReference(kVisibility, c);
+}
 
 namespace {
 
@@ -145,7 +170,9 @@ Matrix3 HostNode::GetNodeTM(TimeValue t, Interval* valid) {
   return tm;
 }
 
-Matrix3 HostNode::GetObjectTM(TimeValue t, Interval* valid) { return GetNodeTM(t, valid); }
+Matrix3 HostNode::GetObjectTM(TimeValue t, Interval* valid) {
+  return GetNodeTM(t, valid);
+}
 
 Mesh* HostNode::GetMesh(TimeValue) {
   auto* geom = dynamic_cast<GeomObject*>(object_);
@@ -162,35 +189,42 @@ float HostNode::GetVisibility(TimeValue t) {
 
 ReferenceTarget* HostNode::GetReference(int i) {
   switch (i) {
-    case kObject: return object_;
-    case kMaterial: return mtl_;
+    case kObject:
+      return object_;
+    case kMaterial:
+      return mtl_;
     case kPosition:
     case kRotation:
     case kScale:
-    case kVisibility: return controllers_[i - kPosition];
-    case kChildren: return children_;
-    default: return nullptr;
+    case kVisibility:
+      return controllers_[i - kPosition];
+    case kChildren:
+      return children_;
+    default:
+      return nullptr;
   }
 }
 
 void HostNode::SetReference(int i, ReferenceTarget* t) {
   switch (i) {
-    case kObject: object_ = t; break;
-    case kMaterial: mtl_ = dynamic_cast<Mtl*>(t); break;
+    case kObject:
+      object_ = t;
+      break;
+    case kMaterial:
+      mtl_ = dynamic_cast<Mtl*>(t);
+      break;
     case kPosition:
     case kRotation:
     case kScale:
-    case kVisibility: controllers_[i - kPosition] = dynamic_cast<Control*>(t); break;
+    case kVisibility:
+      controllers_[i - kPosition] = dynamic_cast<Control*>(t);
+      break;
     case kChildren:
       children_ = dynamic_cast<RefList*>(t);
-      // Children loaded from a file learn their parent here.
-      if (children_) {
-        for (int k = 0; k < children_->Count(); ++k) {
-          if (auto* child = dynamic_cast<HostNode*>(children_->Get(k))) child->parent_ = this;
-        }
-      }
+      AdoptChildren();
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -210,7 +244,17 @@ Scene::Scene() {
 
 Scene::~Scene() = default;
 
-HostNode* Scene::Root() const { return static_cast<HostNode*>(rootHolder_.Get()); }
+void Scene::Adopt(HostNode* root, RefList* effects, RefList* elements, RefList* library) {
+  rootHolder_.Set(root);
+  effects_ = effects, elements_ = elements, library_ = library;
+  effectsHolder_.Set(effects);
+  elementsHolder_.Set(elements);
+  libraryHolder_.Set(library);
+}
+
+HostNode* Scene::Root() const {
+  return static_cast<HostNode*>(rootHolder_.Get());
+}
 
 HostNode* Scene::CreateNode(const std::string& name, HostNode* parent) {
   auto* node = new HostNode(name);
@@ -223,6 +267,7 @@ std::vector<HostNode*> Scene::AllNodes() const {
   std::function<void(HostNode*)> walk = [&](HostNode* n) {
     for (int i = 0; i < n->NumberOfChildren(); ++i) {
       auto* child = static_cast<HostNode*>(n->GetChildNode(i));
+      if (!child) continue;
       out.push_back(child);
       walk(child);
     }

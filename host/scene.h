@@ -60,6 +60,9 @@ class GeomObject : public ReferenceTarget {
  public:
   Class_ID ClassID() override { return kGeomObjectClassID; }
   SClass_ID SuperClassID() override { return GEOMOBJECT_CLASS_ID; }
+  IOResult Save(ISave* isave) override;
+  // Refuses (IO_ERROR) a mesh whose indices do not fit its vertices.
+  IOResult Load(ILoad* iload) override;
   Mesh mesh;
   std::string source;  // where the mesh came from ("box", a file name), for reports
 };
@@ -69,6 +72,8 @@ class CameraObject : public ReferenceTarget {
   enum class Type { kPerspective, kOrthographic };
   Class_ID ClassID() override { return kCameraObjectClassID; }
   SClass_ID SuperClassID() override { return CAMERA_CLASS_ID; }
+  IOResult Save(ISave* isave) override;
+  IOResult Load(ILoad* iload) override;
 
   Type type = Type::kPerspective;
   float fovDegrees = 45.0f;  // horizontal field of view (perspective)
@@ -81,6 +86,8 @@ class LightObject : public ReferenceTarget {
   enum class Type { kOmni, kDirectional, kSpot };
   Class_ID ClassID() override { return kLightObjectClassID; }
   SClass_ID SuperClassID() override { return LIGHT_CLASS_ID; }
+  IOResult Save(ISave* isave) override;
+  IOResult Load(ILoad* iload) override;
 
   Type type = Type::kOmni;
   Color color{1.0f, 1.0f, 1.0f};
@@ -124,8 +131,13 @@ class HostNode : public INode {
   bool IsGroupHead() override { return groupHead; }
   bool IsGroupMember() override { return groupMember; }
 
-  // Building the tree. AttachChild moves `child` from its old parent.
+  // Building the tree. AttachChild moves `child` from its old parent;
+  // DetachChild takes it out of this node (it is deleted when nothing else
+  // references it).
   void AttachChild(HostNode* child);
+  void DetachChild(HostNode* child);
+  // Makes this node the parent of every node in its children list (after loading).
+  void AdoptChildren();
   void SetObject(ReferenceTarget* object);
   void MarkRoot() { root_ = true; }
 
@@ -152,6 +164,8 @@ class HostNode : public INode {
   enum Slot { kObject, kMaterial, kPosition, kRotation, kScale, kVisibility, kChildren, kNumSlots };
   int NumRefs() override { return kNumSlots; }
   ReferenceTarget* GetReference(int i) override;
+  IOResult Save(ISave* isave) override;
+  IOResult Load(ILoad* iload) override;
 
  protected:
   void SetReference(int i, ReferenceTarget* t) override;
@@ -204,6 +218,9 @@ class Scene {
   RefList& Elements() const { return *elements_; }
   // Named materials and maps that the scene keeps even when unassigned.
   RefList& Library() const { return *library_; }
+
+  // Takes the contents of a loaded scene in place of the current ones.
+  void Adopt(HostNode* root, RefList* effects, RefList* elements, RefList* library);
 
   Environment environment;
   RenderSettings render;

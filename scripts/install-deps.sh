@@ -20,6 +20,8 @@ packages=(
   libpng-dev
   libopenexr-dev
   libjpeg62-turbo-dev
+  clang
+  libclang-rt-14-dev
 )
 
 missing=()

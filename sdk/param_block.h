@@ -160,7 +160,12 @@ class IParamBlock2 : public ReferenceTarget {
   // the class descriptor) and reads the values back. Parameters are matched
   // by id: unknown ids are skipped, a changed type is skipped with a
   // warning, missing ones keep their defaults. Damaged data gives IO_ERROR.
+  // When the owner class is not loaded, the block stays without descriptor
+  // and keeps its data unread (TakeUnreadData), with a warning.
   IOResult Load(ILoad* iload) override;
+  // The saved data of a block whose owner class was unknown at load, for the
+  // graph reader to keep as it stands; empty otherwise.
+  std::vector<uint8_t> TakeUnreadData();
 
  protected:
   void SetReference(int i, ReferenceTarget* target) override;
@@ -193,6 +198,7 @@ class IParamBlock2 : public ReferenceTarget {
   void RemoveEntries(int index, int start, int n);
   void Notify(ParamID id, int tabIndex);
   bool SlotToEntry(int slot, int& index, int& tabIndex) const;
+  IOResult LoadChunks(ILoad* iload);
   IOResult LoadHeader(ILoad* iload);
   IOResult LoadParam(ILoad* iload);
 
@@ -203,6 +209,7 @@ class IParamBlock2 : public ReferenceTarget {
   int numRefs_ = 0;
   ParamID lastNotifyID_ = -1;
   int lastNotifyTab_ = -1;
+  std::vector<uint8_t> unreadData_;
 };
 
 // A new block of `desc` with default values, for `owner`; the owner puts it

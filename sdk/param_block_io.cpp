@@ -7,6 +7,7 @@
 // int, three floats (colour, Point3), a string, or for reference-typed
 // parameters one byte telling whether the slot held a target. Every entry
 // takes at least one byte, so a count is always checked against the chunk.
+#include <utility>
 #include "sdk/param_block.h"
 
 #include <climits>
@@ -155,7 +156,7 @@ IOResult IParamBlock2::LoadHeader(ILoad* iload) {
   if (!desc) {
     iload->LogWarning("parameter block " + std::to_string(blockId) + " of unknown class (" +
                       std::to_string(a) + ", " + std::to_string(b) + ")");
-    return IO_ERROR;
+    return IO_END;
   }
   if (desc_ && desc_ != desc) {
     iload->LogWarning("parameter block data of block '" + desc->InternalName() +
@@ -208,12 +209,28 @@ IOResult IParamBlock2::LoadParam(ILoad* iload) {
 IOResult IParamBlock2::Load(ILoad* iload) {
   // Loading makes a fresh object, not an undoable edit.
   HoldSuspend suspend;
+  // The block's whole data is taken first: a block whose owner class is not
+  // loaded keeps it as it stands, so that it can be written back unchanged.
+  std::vector<uint8_t> raw(iload->BytesLeft());
+  if (!raw.empty() && iload->Read(raw.data(), raw.size()) != IO_OK) return IO_ERROR;
+  MemoryLoad data(raw);
+  IOResult res = LoadChunks(&data);
+  for (const std::string& w : data.Warnings()) iload->LogWarning(w);
+  if (res == IO_END) {
+    unreadData_ = std::move(raw);
+    return IO_OK;
+  }
+  return res;
+}
+
+IOResult IParamBlock2::LoadChunks(ILoad* iload) {
   bool haveHeader = false;
   IOResult res;
   while ((res = iload->OpenChunk()) == IO_OK) {
     IOResult r = IO_OK;
     if (iload->CurChunkID() == kHeaderChunk) {
       r = LoadHeader(iload);
+      if (r == IO_END) return IO_END;  // owner class unknown
       haveHeader = r == IO_OK;
     } else if (iload->CurChunkID() == kParamChunk) {
       if (!haveHeader) {
@@ -231,6 +248,8 @@ IOResult IParamBlock2::Load(ILoad* iload) {
   }
   return IO_OK;
 }
+
+std::vector<uint8_t> IParamBlock2::TakeUnreadData() { return std::exchange(unreadData_, {}); }
 
 ReferenceTarget* IParamBlock2::Clone(RemapDir& remap) {
   auto* copy = desc_ ? new IParamBlock2(desc_, nullptr) : new IParamBlock2();

@@ -11,6 +11,7 @@
 #include "sdk/check.h"
 #include "sdk/class_desc.h"
 #include "sdk/opaque_object.h"
+#include "sdk/param_block.h"
 #include "sdk/hold.h"
 
 namespace {
@@ -293,6 +294,18 @@ bool GraphReader::ReadObjectParts(uint32_t handle, Object& object) {
 bool GraphReader::LoadObjectData(uint32_t handle, Object& object) {
   int depth = in_.Depth();
   IOResult loaded = object.target->Load(&in_);
+  // A parameter block of a class that is not loaded cannot be read; it is
+  // kept as it was saved, like an object of an unknown class.
+  if (auto* pb = dynamic_cast<IParamBlock2*>(object.target); pb && loaded == IO_OK) {
+    if (std::vector<uint8_t> raw = pb->TakeUnreadData(); !raw.empty()) {
+      auto* opaque = new OpaqueObject(pb->SuperClassID(), pb->ClassID());
+      MemoryLoad data(raw);
+      opaque->Load(&data);
+      object.target = opaque;
+      object.keep->Set(opaque);
+      in_.SetObject(handle, opaque);
+    }
+  }
   std::string what = "object " + std::to_string(handle) + " (" + ClassText(object.target) + ")";
   if (loaded == IO_ERROR) return Fail(what + " could not read its data");
   if (in_.Depth() < depth) return Fail(what + " closed chunks it had not opened");
@@ -345,7 +358,9 @@ bool GraphReader::AttachReferences() {
       }
       int which = static_cast<int>(slot);
       if (object.target->GetReference(which) == target) continue;
-      if (object.target->ReplaceReference(which, target) == REF_FAIL) {
+      // A slot of the wrong kind (a damaged file) refuses the target instead
+      // of failing the object's contract.
+      if (object.target->TryReplaceReference(which, target) == REF_FAIL) {
         return Fail(what + " refused reference " + std::to_string(slot));
       }
     }
