@@ -1,8 +1,25 @@
+// Mesh: map channels, face normals, smoothing-group vertex normals and
+// validation. See mesh.h for what each operation promises.
 #include "sdk/mesh.h"
 
 #include <cmath>
 
 #include "sdk/check.h"
+
+void Mesh::setNumVerts(int n) {
+  TARNIS_CHECK(n >= 0) << "vertex count " << n;
+  verts.resize(static_cast<size_t>(n));
+  InvalidateNormals();
+}
+
+void Mesh::setNumFaces(int n) {
+  TARNIS_CHECK(n >= 0) << "face count " << n;
+  for (MeshMap& m : maps_) {
+    if (m.IsUsed() && m.tf.size() == faces.size()) m.tf.resize(static_cast<size_t>(n));
+  }
+  faces.resize(static_cast<size_t>(n));
+  InvalidateNormals();
+}
 
 bool Mesh::mapSupport(int channel) const {
   if (channel < 0 || channel >= MAX_MESHMAPS) return false;
@@ -21,12 +38,14 @@ const MeshMap& Mesh::Map(int channel) const {
 }
 
 void Mesh::setMapSupport(int channel, int numMapVerts) {
+  TARNIS_CHECK(numMapVerts >= 0) << "map vertex count " << numMapVerts;
   MeshMap& m = Map(channel);
   m.tv.assign(static_cast<size_t>(numMapVerts), Point3());
   m.tf.assign(faces.size(), TVFace());
 }
 
 Point3 Mesh::FaceNormal(int f) const {
+  TARNIS_CHECK(f >= 0 && static_cast<size_t>(f) < faces.size()) << "face " << f;
   const Face& face = faces[static_cast<size_t>(f)];
   const Point3& a = verts[face.v[0]];
   const Point3& b = verts[face.v[1]];
@@ -41,31 +60,92 @@ namespace {
 struct SmoothGroup {
   uint32_t mask;
   Point3 sum;
+  bool live;        // false once merged into another group
   uint32_t normal;  // index into the mesh's normals once built
 };
+
+// Face corners (face * 3 + corner) listed by vertex: the corners of vertex v
+// are corners[start[v] .. start[v + 1]), in face order (a counting sort).
+struct CornersByVertex {
+  std::vector<uint32_t> start, corners;
+};
+
+CornersByVertex SortCornersByVertex(const std::vector<Face>& faces, size_t nv) {
+  CornersByVertex c;
+  c.start.assign(nv + 1, 0);
+  for (const Face& f : faces) {
+    for (uint32_t v : f.v) ++c.start[v + 1];
+  }
+  for (size_t i = 0; i < nv; ++i) c.start[i + 1] += c.start[i];
+  c.corners.resize(faces.size() * 3);
+  std::vector<uint32_t> fill(c.start.begin(), c.start.end() - 1);
+  for (size_t f = 0; f < faces.size(); ++f) {
+    for (int k = 0; k < 3; ++k) c.corners[fill[faces[f].v[k]]++] = static_cast<uint32_t>(f * 3 + k);
+  }
+  return c;
+}
+
+// Per face corner, the unit face normal times the face's angle at that corner.
+// Angle weights make a vertex normal independent of how polygons were split
+// into triangles: a quad adds its full corner angle whether one or both of its
+// triangles touch the corner. A degenerate face adds nothing.
+std::vector<Point3> AngleWeightedCornerNormals(const std::vector<Face>& faces,
+                                               const std::vector<Point3>& verts) {
+  std::vector<Point3> out(faces.size() * 3);
+  for (size_t f = 0; f < faces.size(); ++f) {
+    const Face& face = faces[f];
+    const Point3 n =
+        Normalize((verts[face.v[1]] - verts[face.v[0]]) % (verts[face.v[2]] - verts[face.v[0]]));
+    for (int k = 0; k < 3; ++k) {
+      const Point3& p = verts[face.v[k]];
+      const Point3 e1 = verts[face.v[(k + 1) % 3]] - p, e2 = verts[face.v[(k + 2) % 3]] - p;
+      // atan2 of |cross| and dot stays accurate for very thin and very wide corners.
+      const float angle = std::atan2((e1 % e2).Length(), DotProd(e1, e2));
+      out[f * 3 + static_cast<size_t>(k)] = n * angle;
+    }
+  }
+  return out;
+}
+
+// Adds one corner (its face's groups `mask`) to the groups at a vertex and
+// answers the group it joined. A face in no group gets a group of its own;
+// otherwise every group sharing a bit with the face merges into one.
+int JoinGroups(std::vector<SmoothGroup>& groups, std::vector<int>& cornerGroup, uint32_t mask) {
+  int into = -1;
+  for (int g = 0; mask != 0 && g < static_cast<int>(groups.size()); ++g) {
+    SmoothGroup& other = groups[static_cast<size_t>(g)];
+    if (!other.live || !(other.mask & mask)) continue;
+    if (into < 0) {
+      into = g;
+      continue;
+    }
+    SmoothGroup& target = groups[static_cast<size_t>(into)];
+    target.mask |= other.mask;
+    target.sum += other.sum;
+    for (int& cg : cornerGroup) {
+      if (cg == g) cg = into;
+    }
+    other.live = false;
+  }
+  if (into < 0) {
+    groups.push_back({mask, Point3(), true, 0});
+    return static_cast<int>(groups.size()) - 1;
+  }
+  groups[static_cast<size_t>(into)].mask |= mask;
+  return into;
+}
 
 }  // namespace
 
 void Mesh::buildNormals() {
   const size_t nf = faces.size(), nv = verts.size();
-  // Corners by vertex (counting sort), so each vertex sees its faces in face order.
-  std::vector<uint32_t> start(nv + 1, 0);
-  for (const Face& f : faces) {
-    for (uint32_t v : f.v) ++start[v + 1];
-  }
-  for (size_t i = 0; i < nv; ++i) start[i + 1] += start[i];
-  std::vector<uint32_t> corners(nf * 3);
-  std::vector<uint32_t> fill(start.begin(), start.end() - 1);
   for (size_t f = 0; f < nf; ++f) {
-    for (int c = 0; c < 3; ++c) corners[fill[faces[f].v[c]]++] = static_cast<uint32_t>(f * 3 + c);
+    for (uint32_t v : faces[f].v) {
+      TARNIS_CHECK(v < nv) << "face " << f << " uses vertex " << v << " of " << nv;
+    }
   }
-
-  // Area-weighted face normals (the cross product's length is twice the area).
-  std::vector<Point3> weighted(nf);
-  for (size_t f = 0; f < nf; ++f) {
-    const Face& face = faces[f];
-    weighted[f] = (verts[face.v[1]] - verts[face.v[0]]) % (verts[face.v[2]] - verts[face.v[0]]);
-  }
+  const CornersByVertex byVertex = SortCornersByVertex(faces, nv);
+  const std::vector<Point3> weighted = AngleWeightedCornerNormals(faces, verts);
 
   normals_.clear();
   cornerNormal_.assign(nf * 3, 0);
@@ -74,50 +154,37 @@ void Mesh::buildNormals() {
   for (size_t v = 0; v < nv; ++v) {
     groups.clear();
     cornerGroup.clear();
-    for (uint32_t k = start[v]; k < start[v + 1]; ++k) {
-      uint32_t face = corners[k] / 3;
-      uint32_t mask = faces[face].smGroup;
-      int into = -1;
-      if (mask != 0) {
-        // Merge every group this face's bits touch into the first one.
-        for (int g = 0; g < static_cast<int>(groups.size()); ++g) {
-          if (!(groups[g].mask & mask)) continue;
-          if (into < 0) {
-            into = g;
-            continue;
-          }
-          groups[into].mask |= groups[g].mask;
-          groups[into].sum += groups[g].sum;
-          for (int& cg : cornerGroup) {
-            if (cg == g) cg = into;
-          }
-          groups[g].mask = 0;  // emptied; never matches again
-          groups[g].sum = Point3();
-        }
-      }
-      if (into < 0) {
-        groups.push_back({mask, Point3(), 0});
-        into = static_cast<int>(groups.size()) - 1;
-      } else {
-        groups[into].mask |= mask;
-      }
-      groups[into].sum += weighted[face];
-      cornerGroup.push_back(into);
+    const uint32_t first = byVertex.start[v], last = byVertex.start[v + 1];
+    for (uint32_t k = first; k < last; ++k) {
+      const uint32_t corner = byVertex.corners[k];
+      const int g = JoinGroups(groups, cornerGroup, faces[corner / 3].smGroup);
+      groups[static_cast<size_t>(g)].sum += weighted[corner];
+      cornerGroup.push_back(g);
     }
     for (SmoothGroup& g : groups) {
+      if (!g.live) continue;
       g.normal = static_cast<uint32_t>(normals_.size());
       normals_.push_back(Normalize(g.sum));
     }
-    for (uint32_t k = start[v]; k < start[v + 1]; ++k) {
-      cornerNormal_[corners[k]] = groups[static_cast<size_t>(cornerGroup[k - start[v]])].normal;
+    for (uint32_t k = first; k < last; ++k) {
+      cornerNormal_[byVertex.corners[k]] =
+          groups[static_cast<size_t>(cornerGroup[k - first])].normal;
     }
   }
   normalsBuilt_ = true;
 }
 
-Point3 Mesh::CornerNormal(int f, int corner) const {
+uint32_t Mesh::CornerNormalIndex(int f, int corner) const {
   TARNIS_CHECK(normalsBuilt_) << "buildNormals() must run before normal queries";
-  return normals_[cornerNormal_[static_cast<size_t>(f) * 3 + static_cast<size_t>(corner)]];
+  const size_t i = static_cast<size_t>(f) * 3 + static_cast<size_t>(corner);
+  TARNIS_CHECK(f >= 0 && corner >= 0 && corner < 3 && i < cornerNormal_.size())
+      << "face " << f << " corner " << corner << " of " << cornerNormal_.size() / 3
+      << " faces with normals (was the mesh changed after buildNormals()?)";
+  return cornerNormal_[i];
+}
+
+Point3 Mesh::CornerNormal(int f, int corner) const {
+  return normals_[CornerNormalIndex(f, corner)];
 }
 
 Box3 Mesh::getBoundingBox() const {
@@ -125,6 +192,14 @@ Box3 Mesh::getBoundingBox() const {
   for (const Point3& p : verts) b += p;
   return b;
 }
+
+namespace {
+
+bool IsFinite(const Point3& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+}  // namespace
 
 bool Mesh::Validate(std::string* why) const {
   auto fail = [why](std::string text) {
@@ -138,23 +213,27 @@ bool Mesh::Validate(std::string* why) const {
                     std::to_string(verts.size()));
     }
   }
+  for (size_t i = 0; i < verts.size(); ++i) {
+    if (!IsFinite(verts[i])) return fail("vertex " + std::to_string(i) + " is not a finite number");
+  }
   for (int ch = 0; ch < MAX_MESHMAPS; ++ch) {
     const MeshMap& m = maps_[static_cast<size_t>(ch)];
     if (!m.IsUsed()) continue;
+    const std::string name = "map channel " + std::to_string(ch);
     if (m.tf.size() != faces.size())
-      return fail("map channel " + std::to_string(ch) + " has " + std::to_string(m.tf.size()) +
-                  " faces for " + std::to_string(faces.size()) + " mesh faces");
+      return fail(name + " has " + std::to_string(m.tf.size()) + " faces for " +
+                  std::to_string(faces.size()) + " mesh faces");
     for (const TVFace& tf : m.tf) {
       for (uint32_t t : tf.t) {
         if (t >= m.tv.size())
-          return fail("map channel " + std::to_string(ch) + " uses map vertex " +
-                      std::to_string(t) + " of " + std::to_string(m.tv.size()));
+          return fail(name + " uses map vertex " + std::to_string(t) + " of " +
+                      std::to_string(m.tv.size()));
       }
     }
-  }
-  for (const Point3& p : verts) {
-    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
-      return fail("a vertex is not a finite number");
+    for (size_t i = 0; i < m.tv.size(); ++i) {
+      if (!IsFinite(m.tv[i]))
+        return fail(name + " map vertex " + std::to_string(i) + " is not a finite number");
+    }
   }
   return true;
 }

@@ -4,7 +4,7 @@
 // own vertices and faces (channel 1 is the first texture coordinate set,
 // channel 0 vertex colours). Vertex normals are built per smoothing group:
 // faces that share a group and a vertex share a normal there, other faces
-// meet at a hard edge.
+// meet at a hard edge. Faces in no group (smGroup 0) are faceted.
 #pragma once
 
 #include <cstdint>
@@ -43,8 +43,8 @@ struct TVFace {
 };
 
 struct MeshMap {
-  std::vector<Point3> tv;      // map vertices (UVW)
-  std::vector<TVFace> tf;      // one per mesh face when the channel is in use
+  std::vector<Point3> tv;  // map vertices (UVW)
+  std::vector<TVFace> tf;  // one per mesh face when the channel is in use
   bool IsUsed() const { return !tf.empty(); }
 };
 
@@ -52,8 +52,10 @@ class Mesh {
  public:
   int getNumVerts() const { return static_cast<int>(verts.size()); }
   int getNumFaces() const { return static_cast<int>(faces.size()); }
-  void setNumVerts(int n) { verts.resize(static_cast<size_t>(n)); InvalidateNormals(); }
-  void setNumFaces(int n) { faces.resize(static_cast<size_t>(n)); InvalidateNormals(); }
+  void setNumVerts(int n);
+  // Resizes the face list; map channels in use grow or shrink with it (new map
+  // faces use map vertex 0), so they stay supported.
+  void setNumFaces(int n);
   Point3& getVert(int i) { return verts[static_cast<size_t>(i)]; }
   const Point3& getVert(int i) const { return verts[static_cast<size_t>(i)]; }
 
@@ -67,23 +69,27 @@ class Mesh {
   // Unit normal of face f (counter-clockwise vertex order seen from the front);
   // the zero vector for a degenerate face.
   Point3 FaceNormal(int f) const;
-  // Builds vertex normals by smoothing group (see the file comment). Call it
-  // after changing the mesh and before the normal queries, which only read
-  // (render threads call them concurrently).
+  // Builds vertex normals by smoothing group (see the file comment). At each
+  // vertex, faces whose groups overlap, directly or through other faces around
+  // that vertex, share one normal: the sum of their face normals weighted by
+  // the face's angle at that corner, so the result does not depend on how a
+  // polygon was split into triangles. Call it after changing the mesh and
+  // before the normal queries, which only read (render threads call them
+  // concurrently). The faces must index existing vertices (see Validate).
   void buildNormals();
   void InvalidateNormals() { normalsBuilt_ = false; }
   bool NormalsBuilt() const { return normalsBuilt_; }
   // The unit normal at corner `corner` (0..2) of face f, by smoothing group.
   Point3 CornerNormal(int f, int corner) const;
-  // All distinct vertex normals and, per face corner, the index of its normal.
+  // The vertex normals (one per vertex and set of faces sharing a normal there)
+  // and, per face corner, the index of its normal.
   const std::vector<Point3>& Normals() const { return normals_; }
-  uint32_t CornerNormalIndex(int f, int corner) const {
-    return cornerNormal_[static_cast<size_t>(f) * 3 + static_cast<size_t>(corner)];
-  }
+  uint32_t CornerNormalIndex(int f, int corner) const;
   // Bounding box of the vertices.
   Box3 getBoundingBox() const;
-  // Checks indices (faces into vertices, map faces into map vertices);
-  // answers false and a message for a mesh that must not be rendered.
+  // Checks indices (faces into vertices, map faces into map vertices) and that
+  // vertices and map vertices are finite numbers; answers false and a message
+  // for a mesh that must not be rendered.
   bool Validate(std::string* why = nullptr) const;
 
   std::vector<Point3> verts;

@@ -1,0 +1,625 @@
+// Mesh import: assimp reads the file; this file walks its nodes, welds each
+// node's vertices, works out smoothing groups, splits polygons into triangles
+// with invisible inner edges and merges everything into one Mesh (see
+// mesh_import.h for the rules). Inside, a bad file unwinds as an ImportError,
+// which ImportMesh turns into its one message.
+#include "host/mesh_import.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <numeric>
+#include <optional>
+#include <sstream>
+#include <unordered_map>
+
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+#include <assimp/Importer.hpp>
+
+namespace host {
+namespace {
+
+// Concave polygons with more corners than this are refused: ear clipping
+// costs the square of the corner count.
+constexpr size_t kMaxConcaveCorners = 4096;
+// Corner normals closer than about 1.8 degrees count as the same normal.
+constexpr float kSameNormalCos = 0.9995f;
+constexpr uint32_t kNoLabel = ~0u;
+
+// A failure while importing; the message is completed with the file name.
+struct ImportError {
+  std::string what;
+};
+
+// One polygon of a node: its corners are corners[first .. first + count).
+struct Polygon {
+  uint32_t first, count;
+  uint16_t mat;
+  uint32_t label;  // the file's smoothing label (0 = none), kNoLabel if the file has none
+};
+
+// One node's polygons with welded, transformed vertices. Corner normals are
+// the file's (zero where it has none), untransformed: they are only compared
+// with each other within the node.
+struct NodePolygons {
+  std::vector<Point3> verts;
+  std::vector<uint32_t> cornerVert;
+  std::vector<Point3> cornerNormal;
+  std::vector<Point3> cornerUV;
+  std::vector<bool> cornerHasUV;
+  std::vector<Polygon> polygons;
+};
+
+// ---- Polygon geometry -------------------------------------------------------
+
+// Best-fit plane normal of a polygon (Newell's method): follows the winding,
+// zero for a degenerate polygon.
+Point3 PolygonNormal(const NodePolygons& node, const Polygon& poly) {
+  Point3 n;
+  for (uint32_t k = 0; k < poly.count; ++k) {
+    const Point3& a = node.verts[node.cornerVert[poly.first + k]];
+    const Point3& b = node.verts[node.cornerVert[poly.first + (k + 1) % poly.count]];
+    n += Point3((a.y - b.y) * (a.z + b.z), (a.z - b.z) * (a.x + b.x), (a.x - b.x) * (a.y + b.y));
+  }
+  return Normalize(n);
+}
+
+// The polygon's corners projected onto its plane, counter-clockwise.
+std::vector<Point2> ProjectPolygon(const NodePolygons& node, const Polygon& poly,
+                                   const Point3& normal) {
+  const Point3 seed = std::fabs(normal.x) < 0.9f ? Point3::XAxis() : Point3::YAxis();
+  const Point3 u = Normalize(seed - normal * DotProd(seed, normal));
+  const Point3 v = normal % u;
+  std::vector<Point2> out(poly.count);
+  for (uint32_t k = 0; k < poly.count; ++k) {
+    const Point3& p = node.verts[node.cornerVert[poly.first + k]];
+    out[k] = Point2(DotProd(p, u), DotProd(p, v));
+  }
+  return out;
+}
+
+struct PolyTriangle {
+  std::array<uint32_t, 3> corner;  // indices into the polygon, counter-clockwise
+};
+
+bool IsConvex(const std::vector<Point2>& q) {
+  const size_t n = q.size();
+  for (size_t i = 0; i < n; ++i) {
+    const Point2 &a = q[(i + n - 1) % n], &b = q[i], &c = q[(i + 1) % n];
+    if (CrossProd(b - a, c - b) < 0.0f) return false;
+  }
+  return true;
+}
+
+bool InTriangle(const Point2& p, const Point2& a, const Point2& b, const Point2& c) {
+  return CrossProd(b - a, p - a) >= 0.0f && CrossProd(c - b, p - b) >= 0.0f &&
+         CrossProd(a - c, p - c) >= 0.0f;
+}
+
+// Ear clipping of a simple counter-clockwise polygon. Should no ear be found
+// (a self-intersecting or degenerate outline), the sharpest convex corner, or
+// failing that any corner, is clipped so the polygon is still covered.
+std::vector<PolyTriangle> ClipEars(const std::vector<Point2>& q) {
+  std::vector<uint32_t> ring(q.size());
+  std::iota(ring.begin(), ring.end(), 0u);
+  std::vector<PolyTriangle> out;
+  while (ring.size() > 3) {
+    const size_t n = ring.size();
+    size_t ear = n, fallback = 0;
+    float best = -1.0f;
+    for (size_t i = 0; i < n && ear == n; ++i) {
+      const uint32_t a = ring[(i + n - 1) % n], b = ring[i], c = ring[(i + 1) % n];
+      const float turn = CrossProd(q[b] - q[a], q[c] - q[b]);
+      if (turn <= 0.0f) continue;
+      if (turn > best) best = turn, fallback = i;
+      bool empty = true;
+      for (size_t k = 0; k < n && empty; ++k) {
+        const uint32_t o = ring[k];
+        if (o == a || o == b || o == c) continue;
+        empty = !InTriangle(q[o], q[a], q[b], q[c]);
+      }
+      if (empty) ear = i;
+    }
+    if (ear == n) ear = fallback;
+    out.push_back({{ring[(ear + n - 1) % n], ring[ear], ring[(ear + 1) % n]}});
+    ring.erase(ring.begin() + static_cast<std::ptrdiff_t>(ear));
+  }
+  out.push_back({{ring[0], ring[1], ring[2]}});
+  return out;
+}
+
+// Triangles covering a polygon: a fan for a convex one, ear clipping for a
+// concave one.
+std::vector<PolyTriangle> TriangulatePolygon(const NodePolygons& node, const Polygon& poly) {
+  std::vector<PolyTriangle> out;
+  if (poly.count > 3) {
+    const Point3 normal = PolygonNormal(node, poly);
+    const std::vector<Point2> q = ProjectPolygon(node, poly, normal);
+    if (normal != Point3() && !IsConvex(q)) {
+      if (poly.count > kMaxConcaveCorners)
+        throw ImportError{"a concave polygon has " + std::to_string(poly.count) +
+                          " corners (at most " + std::to_string(kMaxConcaveCorners) + ")"};
+      return ClipEars(q);
+    }
+  }
+  for (uint32_t k = 1; k + 1 < poly.count; ++k) out.push_back({{0, k, k + 1}});
+  return out;
+}
+
+// ---- Smoothing groups -------------------------------------------------------
+
+// The polygons on the two sides of an edge, and where the edge starts in each
+// (an index into the node's corners).
+struct EdgeSides {
+  std::array<uint32_t, 2> poly{}, start{};
+  int count = 0;
+};
+
+uint32_t NextCorner(const Polygon& p, uint32_t corner) {
+  return p.first + (corner - p.first + 1) % p.count;
+}
+
+std::unordered_map<uint64_t, EdgeSides> EdgeTable(const NodePolygons& node) {
+  std::unordered_map<uint64_t, EdgeSides> edges;
+  for (uint32_t pi = 0; pi < node.polygons.size(); ++pi) {
+    const Polygon& p = node.polygons[pi];
+    for (uint32_t c = p.first; c < p.first + p.count; ++c) {
+      const uint32_t a = node.cornerVert[c], b = node.cornerVert[NextCorner(p, c)];
+      if (a == b) continue;
+      EdgeSides& e = edges[uint64_t{std::min(a, b)} << 32 | std::max(a, b)];
+      if (e.count < 2) e.poly[e.count] = pi, e.start[e.count] = c;
+      ++e.count;
+    }
+  }
+  return edges;
+}
+
+// True when the two polygons on a manifold edge meet smoothly: same normals
+// on both sides at both ends where the file has normals, else a dihedral
+// angle within the limit. Polygons that disagree about which way they face
+// always meet at a hard edge.
+bool MeetSmoothly(const NodePolygons& node, const EdgeSides& e,
+                  const std::vector<Point3>& polyNormal, float hardCos) {
+  const Polygon &p = node.polygons[e.poly[0]], &q = node.polygons[e.poly[1]];
+  const uint32_t pa = e.start[0], pb = NextCorner(p, pa), qb = e.start[1], qa = NextCorner(q, qb);
+  if (node.cornerVert[pa] != node.cornerVert[qa]) return false;
+  const Point3 &npa = node.cornerNormal[pa], &npb = node.cornerNormal[pb];
+  const Point3 &nqa = node.cornerNormal[qa], &nqb = node.cornerNormal[qb];
+  const Point3 zero;
+  if (npa != zero && npb != zero && nqa != zero && nqb != zero) {
+    return DotProd(npa, nqa) >= kSameNormalCos && DotProd(npb, nqb) >= kSameNormalCos;
+  }
+  const Point3 &np = polyNormal[e.poly[0]], &nq = polyNormal[e.poly[1]];
+  return np == zero || nq == zero || DotProd(np, nq) >= hardCos;
+}
+
+uint32_t FindRoot(std::vector<uint32_t>& parent, uint32_t x) {
+  while (parent[x] != x) x = parent[x] = parent[parent[x]];
+  return x;
+}
+
+// Per polygon, its smooth region (polygons joined across smooth edges), or -1
+// for a region of one triangle, which is faceted anyway.
+std::vector<int> DeriveRegions(const NodePolygons& node, float hardAngleDegrees, int* numRegions) {
+  const size_t np = node.polygons.size();
+  std::vector<Point3> polyNormal(np);
+  for (size_t i = 0; i < np; ++i) polyNormal[i] = PolygonNormal(node, node.polygons[i]);
+  const float hardCos = std::cos(hardAngleDegrees * std::numbers::pi_v<float> / 180.0f);
+  std::vector<uint32_t> parent(np);
+  std::iota(parent.begin(), parent.end(), 0u);
+  for (const auto& [key, e] : EdgeTable(node)) {
+    if (e.count != 2 || e.poly[0] == e.poly[1]) continue;  // open or non-manifold: hard
+    if (MeetSmoothly(node, e, polyNormal, hardCos))
+      parent[FindRoot(parent, e.poly[0])] = FindRoot(parent, e.poly[1]);
+  }
+  std::vector<int> size(np, 0), id(np, -1), region(np, -1);
+  for (size_t i = 0; i < np; ++i) ++size[FindRoot(parent, static_cast<uint32_t>(i))];
+  *numRegions = 0;
+  for (size_t i = 0; i < np; ++i) {
+    const uint32_t root = FindRoot(parent, static_cast<uint32_t>(i));
+    if (size[root] == 1 && node.polygons[i].count == 3) continue;
+    if (id[root] < 0) id[root] = (*numRegions)++;
+    region[i] = id[root];
+  }
+  return region;
+}
+
+// Group bits for regions: each region takes the lowest bit that no region
+// sharing a vertex with it holds, larger regions first. A region finding all
+// 32 bits taken is faceted (group 0).
+std::vector<uint32_t> ColourRegions(const NodePolygons& node, const std::vector<int>& region,
+                                    int numRegions) {
+  std::vector<std::pair<uint32_t, uint32_t>> regionVert;  // (region, vertex), then (vertex, region)
+  for (size_t i = 0; i < node.polygons.size(); ++i) {
+    if (region[i] < 0) continue;
+    const Polygon& p = node.polygons[i];
+    for (uint32_t c = p.first; c < p.first + p.count; ++c)
+      regionVert.push_back({static_cast<uint32_t>(region[i]), node.cornerVert[c]});
+  }
+  std::sort(regionVert.begin(), regionVert.end());
+  regionVert.erase(std::unique(regionVert.begin(), regionVert.end()), regionVert.end());
+  std::vector<std::pair<uint32_t, uint32_t>> vertRegion(regionVert.size());
+  std::vector<uint32_t> firstOfRegion(static_cast<size_t>(numRegions) + 1, 0);
+  for (size_t k = 0; k < regionVert.size(); ++k) {
+    vertRegion[k] = {regionVert[k].second, regionVert[k].first};
+    ++firstOfRegion[regionVert[k].first + 1];
+  }
+  std::partial_sum(firstOfRegion.begin(), firstOfRegion.end(), firstOfRegion.begin());
+  std::sort(vertRegion.begin(), vertRegion.end());
+
+  std::vector<uint32_t> order(static_cast<size_t>(numRegions));
+  std::iota(order.begin(), order.end(), 0u);
+  auto verts = [&](uint32_t r) { return firstOfRegion[r + 1] - firstOfRegion[r]; };
+  std::stable_sort(order.begin(), order.end(),
+                   [&](uint32_t a, uint32_t b) { return verts(a) > verts(b); });
+  std::vector<uint32_t> bits(static_cast<size_t>(numRegions), 0);
+  for (uint32_t r : order) {
+    uint32_t taken = 0;
+    for (uint32_t k = firstOfRegion[r]; k < firstOfRegion[r + 1]; ++k) {
+      const uint32_t v = regionVert[k].second;
+      auto it = std::lower_bound(vertRegion.begin(), vertRegion.end(), std::make_pair(v, 0u));
+      for (; it != vertRegion.end() && it->first == v; ++it) taken |= bits[it->second];
+    }
+    bits[r] = taken == ~0u ? 0u : 1u << std::countr_one(taken);
+  }
+  return bits;
+}
+
+// Per polygon, its smoothing groups: from the file's labels when it has
+// them, else derived from normals and angles.
+std::vector<uint32_t> SmoothingGroups(const NodePolygons& node, float hardAngleDegrees) {
+  const size_t np = node.polygons.size();
+  std::vector<int> region(np, -1);
+  int numRegions = 0;
+  std::vector<uint32_t> groups(np, 0);
+  const bool labelled = np > 0 && node.polygons[0].label != kNoLabel;
+  if (!labelled) {
+    region = DeriveRegions(node, hardAngleDegrees, &numRegions);
+  } else {
+    uint32_t maxLabel = 0;
+    for (const Polygon& p : node.polygons) maxLabel = std::max(maxLabel, p.label);
+    if (maxLabel <= 32) {
+      // Labels 1..32 are the file's own group bits.
+      for (size_t i = 0; i < np; ++i) {
+        const uint32_t l = node.polygons[i].label;
+        groups[i] = l == 0 ? 0u : 1u << (l - 1);
+      }
+      return groups;
+    }
+    std::unordered_map<uint32_t, int> regionOfLabel;
+    for (size_t i = 0; i < np; ++i) {
+      const uint32_t l = node.polygons[i].label;
+      if (l == 0) continue;
+      auto [it, added] = regionOfLabel.try_emplace(l, numRegions);
+      if (added) ++numRegions;
+      region[i] = it->second;
+    }
+  }
+  const std::vector<uint32_t> bits = ColourRegions(node, region, numRegions);
+  for (size_t i = 0; i < np; ++i)
+    groups[i] = region[i] < 0 ? 0u : bits[static_cast<size_t>(region[i])];
+  return groups;
+}
+
+// ---- OBJ smoothing statements -----------------------------------------------
+
+// One face, line or point statement of an OBJ file as assimp will list it.
+struct ObjElement {
+  uint32_t corners;
+  std::optional<Point3> first;  // position of the first corner
+  uint32_t label;               // the `s` in force (0 = off)
+};
+
+// Index `token` (1-based, or negative from the end) into `count` vertices.
+std::optional<size_t> ObjIndex(const char* token, size_t count) {
+  char* end = nullptr;
+  const long i = std::strtol(token, &end, 10);
+  if (end == token) return std::nullopt;
+  if (i > 0 && static_cast<size_t>(i) <= count) return static_cast<size_t>(i - 1);
+  if (i < 0 && static_cast<size_t>(-i) <= count) return count - static_cast<size_t>(-i);
+  return std::nullopt;
+}
+
+// A light pass over an OBJ file for its `s` statements, which assimp does not
+// report: every f, l and p statement in file order with the label in force.
+// Empty when the file has no `s` statement.
+std::vector<ObjElement> ReadObjSmoothing(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<Point3> positions;
+  std::vector<ObjElement> elements;
+  uint32_t label = 0;
+  bool anyLabel = false;
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string key;
+    words >> key;
+    if (key == "v") {
+      Point3 p;
+      words >> p.x >> p.y >> p.z;
+      positions.push_back(p);
+    } else if (key == "s") {
+      std::string value;
+      words >> value;
+      anyLabel = true;
+      const unsigned long n = std::strtoul(value.c_str(), nullptr, 10);
+      label = value == "off" ? 0u : static_cast<uint32_t>(std::min(n, 0xFFFFFFFEul));
+    } else if (key == "f" || key == "l" || key == "p") {
+      ObjElement e{0, std::nullopt, label};
+      std::string corner;
+      while (words >> corner) {
+        if (e.corners++ > 0) continue;
+        if (auto i = ObjIndex(corner.c_str(), positions.size())) e.first = positions[*i];
+      }
+      elements.push_back(e);
+    }
+  }
+  if (!anyLabel) elements.clear();
+  return elements;
+}
+
+// ---- Walking the file's nodes -----------------------------------------------
+
+// Calls visit(node, transform to Z-up world) for every node, depth first,
+// children in order.
+template <class Visit>
+void ForEachNode(const aiScene& scene, const aiMatrix4x4& up, Visit&& visit) {
+  std::vector<std::pair<const aiNode*, aiMatrix4x4>> stack = {
+      {scene.mRootNode, up * scene.mRootNode->mTransformation}};
+  while (!stack.empty()) {
+    auto [node, tm] = stack.back();
+    stack.pop_back();
+    visit(*node, tm);
+    for (unsigned c = node->mNumChildren; c-- > 0;) {
+      const aiNode* child = node->mChildren[c];
+      stack.push_back({child, tm * child->mTransformation});
+    }
+  }
+}
+
+// The smoothing label of every face assimp lists, in walk order, when its
+// faces line up one to one with the OBJ file's statements; else empty (and
+// groups are derived instead).
+std::vector<uint32_t> MatchObjLabels(const aiScene& scene, const std::vector<ObjElement>& obj) {
+  std::vector<uint32_t> labels;
+  bool matches = !obj.empty();
+  ForEachNode(scene, aiMatrix4x4(), [&](const aiNode& node, const aiMatrix4x4&) {
+    for (unsigned i = 0; i < node.mNumMeshes && matches; ++i) {
+      const aiMesh& mesh = *scene.mMeshes[node.mMeshes[i]];
+      for (unsigned f = 0; f < mesh.mNumFaces && matches; ++f) {
+        const aiFace& face = mesh.mFaces[f];
+        if (labels.size() >= obj.size() || obj[labels.size()].corners != face.mNumIndices) {
+          matches = false;
+          break;
+        }
+        const ObjElement& e = obj[labels.size()];
+        if (e.first && face.mNumIndices > 0) {
+          const aiVector3D& p = mesh.mVertices[face.mIndices[0]];
+          const Point3 d = Point3(p.x, p.y, p.z) - *e.first;
+          matches = d.MaxComponent() <= 1e-5f * (1.0f + e.first->MaxComponent());
+        }
+        labels.push_back(e.label);
+      }
+    }
+  });
+  if (!matches || labels.size() != obj.size()) labels.clear();
+  return labels;
+}
+
+struct PositionKey {
+  std::array<uint32_t, 3> bits;
+  bool operator==(const PositionKey&) const = default;
+};
+
+struct PositionKeyHash {
+  size_t operator()(const PositionKey& k) const {
+    return (size_t{k.bits[0]} * 0x9E3779B97F4A7C15ull) ^
+           (size_t{k.bits[1]} * 0xC2B2AE3D27D4EB4Full) ^
+           (size_t{k.bits[2]} * 0x165667B19E3779F9ull);
+  }
+};
+
+PositionKey KeyOf(const Point3& p) {
+  PositionKey k;
+  for (int a = 0; a < 3; ++a) {
+    const float v = p[a] == 0.0f ? 0.0f : p[a];  // -0 and +0 weld
+    std::memcpy(&k.bits[static_cast<size_t>(a)], &v, sizeof v);
+  }
+  return k;
+}
+
+bool IsFinite(const Point3& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+// Appends one assimp polygon to `out`, welding its corners by position.
+void AddPolygon(const aiMesh& mesh, const aiFace& face, const aiMatrix4x4& tm, bool mirrored,
+                bool useNormals, uint32_t label, NodePolygons& out,
+                std::unordered_map<PositionKey, uint32_t, PositionKeyHash>& weld) {
+  Polygon poly{static_cast<uint32_t>(out.cornerVert.size()), face.mNumIndices,
+               static_cast<uint16_t>(mesh.mMaterialIndex), label};
+  for (unsigned k = 0; k < face.mNumIndices; ++k) {
+    // A mirroring transform turns the winding around; reversing keeps faces outward.
+    const unsigned idx = face.mIndices[mirrored ? face.mNumIndices - 1 - k : k];
+    if (idx >= mesh.mNumVertices) throw ImportError{"a face uses a vertex that does not exist"};
+    const aiVector3D p = tm * mesh.mVertices[idx];
+    const Point3 pos(p.x, p.y, p.z);
+    if (!IsFinite(pos)) throw ImportError{"a vertex position is not a finite number"};
+    auto [it, added] = weld.try_emplace(KeyOf(pos), static_cast<uint32_t>(out.verts.size()));
+    if (added) out.verts.push_back(pos);
+    out.cornerVert.push_back(it->second);
+    Point3 n;
+    if (useNormals && mesh.HasNormals()) {
+      const aiVector3D& fn = mesh.mNormals[idx];
+      n = Normalize(Point3(fn.x, fn.y, fn.z));
+      if (!IsFinite(n)) n = Point3();
+    }
+    out.cornerNormal.push_back(n);
+    Point3 uv;
+    if (mesh.HasTextureCoords(0)) {
+      const aiVector3D& t = mesh.mTextureCoords[0][idx];
+      uv = Point3(t.x, t.y, t.z);
+      if (!IsFinite(uv)) throw ImportError{"a texture coordinate is not a finite number"};
+    }
+    out.cornerUV.push_back(uv);
+    out.cornerHasUV.push_back(mesh.HasTextureCoords(0));
+  }
+  out.polygons.push_back(poly);
+}
+
+// The polygons of one node's meshes, placed by `tm`. Lines and points are
+// skipped (they still count for `faceIndex`, the walk position of assimp's faces).
+NodePolygons ReadNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& tm,
+                      bool useNormals, const std::vector<uint32_t>& labels, size_t& faceIndex) {
+  NodePolygons out;
+  std::unordered_map<PositionKey, uint32_t, PositionKeyHash> weld;
+  const bool mirrored = tm.Determinant() < 0.0f;
+  for (unsigned i = 0; i < node.mNumMeshes; ++i) {
+    const aiMesh& mesh = *scene.mMeshes[node.mMeshes[i]];
+    if (mesh.mMaterialIndex > 0xFFFF) throw ImportError{"a material slot number is too large"};
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f, ++faceIndex) {
+      const aiFace& face = mesh.mFaces[f];
+      if (face.mNumIndices < 3) continue;
+      const uint32_t label = labels.empty() ? kNoLabel : labels[faceIndex];
+      AddPolygon(mesh, face, tm, mirrored, useNormals, label, out, weld);
+    }
+  }
+  return out;
+}
+
+// ---- Assembling the mesh ----------------------------------------------------
+
+// Collects triangles from every node into the output mesh, with map channel 1
+// built from the texture coordinates (map vertices welded by value).
+class MeshAssembler {
+ public:
+  explicit MeshAssembler(Mesh& out) : out_(out) {}
+
+  void Append(const NodePolygons& node, const std::vector<uint32_t>& groups) {
+    const uint32_t base = static_cast<uint32_t>(out_.verts.size());
+    if (out_.verts.size() + node.verts.size() > 0x7FFFFFFFu) throw ImportError{"too many vertices"};
+    out_.verts.insert(out_.verts.end(), node.verts.begin(), node.verts.end());
+    for (size_t i = 0; i < node.polygons.size(); ++i) {
+      const Polygon& poly = node.polygons[i];
+      for (const PolyTriangle& tri : TriangulatePolygon(node, poly)) {
+        std::array<uint32_t, 3> corner, v;
+        for (int k = 0; k < 3; ++k) {
+          corner[k] = poly.first + tri.corner[k];
+          v[k] = node.cornerVert[corner[k]];
+        }
+        if (v[0] == v[1] || v[1] == v[2] || v[2] == v[0]) continue;  // no area, no edges
+        Face f;
+        f.setVerts(base + v[0], base + v[1], base + v[2]);
+        f.smGroup = groups[i];
+        f.setMatID(poly.mat);
+        // Only the polygon's own sides are visible; diagonals are not.
+        for (int k = 0; k < 3; ++k)
+          f.setEdgeVis(k, tri.corner[(k + 1) % 3] == (tri.corner[k] + 1) % poly.count);
+        out_.faces.push_back(f);
+        TVFace tf;
+        for (int k = 0; k < 3; ++k) {
+          anyUV_ = anyUV_ || node.cornerHasUV[corner[k]];
+          tf.t[k] = MapVert(node.cornerUV[corner[k]]);
+        }
+        tf_.push_back(tf);
+      }
+    }
+  }
+
+  // Installs map channel 1 when the file had texture coordinates.
+  void Finish() {
+    if (!anyUV_) return;
+    out_.Map(1).tv = std::move(tv_);
+    out_.Map(1).tf = std::move(tf_);
+  }
+
+ private:
+  uint32_t MapVert(const Point3& uv) {
+    auto [it, added] = mapWeld_.try_emplace(KeyOf(uv), static_cast<uint32_t>(tv_.size()));
+    if (added) tv_.push_back(uv);
+    return it->second;
+  }
+
+  Mesh& out_;
+  std::vector<Point3> tv_;
+  std::vector<TVFace> tf_;
+  std::unordered_map<PositionKey, uint32_t, PositionKeyHash> mapWeld_;
+  bool anyUV_ = false;
+};
+
+bool HasExtension(const std::string& path, const char* ext) {
+  std::string e = std::filesystem::path(path).extension().string();
+  std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return std::tolower(c); });
+  return e == ext;
+}
+
+const aiScene& ReadScene(Assimp::Importer& importer, const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) throw ImportError{"no such file"};
+  if (!std::filesystem::is_regular_file(path, ec)) throw ImportError{"not a regular file"};
+  // Polygons are kept (no triangulation) and no step reorders, splits, joins
+  // or generates anything: the faces come as the file lists them.
+  const aiScene* scene = importer.ReadFile(path, aiProcess_ValidateDataStructure);
+  if (!scene) {
+    const std::string why = importer.GetErrorString();
+    throw ImportError{"cannot be read" + (why.empty() ? std::string() : ": " + why)};
+  }
+  if (!scene->mRootNode || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE))
+    throw ImportError{"is incomplete or corrupt"};
+  return *scene;
+}
+
+void Import(const std::string& path, const MeshImportOptions& options, Mesh& out) {
+  Assimp::Importer importer;
+  const aiScene& scene = ReadScene(importer, path);
+  std::vector<uint32_t> labels;
+  if (HasExtension(path, ".obj")) labels = MatchObjLabels(scene, ReadObjSmoothing(path));
+  // STL normals are only facet normals; the angle between faces says more.
+  const bool useNormals = !HasExtension(path, ".stl");
+  aiMatrix4x4 up;
+  if (options.upAxis == UpAxis::kY)
+    up = aiMatrix4x4(1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1);
+
+  MeshAssembler assembler(out);
+  size_t faceIndex = 0;
+  ForEachNode(scene, up, [&](const aiNode& node, const aiMatrix4x4& tm) {
+    for (unsigned i = 0; i < node.mNumMeshes; ++i) {
+      if (node.mMeshes[i] >= scene.mNumMeshes) throw ImportError{"a node names a missing mesh"};
+    }
+    const NodePolygons polys = ReadNode(scene, node, tm, useNormals, labels, faceIndex);
+    assembler.Append(polys, SmoothingGroups(polys, options.hardAngleDegrees));
+  });
+  assembler.Finish();
+  if (out.faces.empty()) throw ImportError{"contains no polygons"};
+  std::string why;
+  if (!out.Validate(&why)) throw ImportError{why};
+}
+
+}  // namespace
+
+bool ImportMesh(const std::string& path, const MeshImportOptions& options, Mesh& out,
+                std::string* error) {
+  out = Mesh();
+  std::string why;
+  try {
+    Import(path, options, out);
+    return true;
+  } catch (const ImportError& e) {
+    why = e.what;
+  } catch (const std::bad_alloc&) {
+    why = "is too large to import";
+  } catch (const std::exception& e) {
+    why = std::string("cannot be read: ") + e.what();
+  }
+  out = Mesh();
+  if (error) *error = "mesh file '" + path + "': " + why;
+  return false;
+}
+
+}  // namespace host

@@ -1,0 +1,46 @@
+// Mesh files (OBJ, glTF/GLB, FBX, 3DS, DAE, PLY, STL and the other formats
+// assimp reads) imported into one Mesh.
+//
+// - Polygons are kept as the file has them and split into triangles here (a
+//   fan for convex polygons, ear clipping on the best-fit plane for concave
+//   ones), so the inner edges of a polygon are invisible edges.
+// - All meshes of the file are merged in node order (depth first, children
+//   in order), each placed by its node's transform; vertices at the same
+//   position within one node are welded, so its faces share edges. A
+//   mirroring transform keeps faces facing outwards.
+// - Up axis: Y-up files are turned Z-up by +90 degrees about X,
+//   (x, y, z) -> (x, -z, y).
+// - Material ids are the file's material slot numbers (0-based).
+// - Smoothing groups come from the file where it has them (OBJ `s`
+//   statements); otherwise they are derived: faces meeting at an edge where
+//   both sides have the same vertex normals are smooth there, different
+//   normals make a hard edge, and without normals a dihedral angle above
+//   `hardAngleDegrees` does. Smooth regions get group bits so that regions
+//   sharing a vertex never share a bit. A region left without a free bit (32
+//   regions already meeting it) is faceted (group 0) rather than wrongly
+//   merged with a neighbour; a region of one triangle is always group 0,
+//   which gives it the same normal.
+// - Map channel 1 holds the file's first texture coordinate set.
+#pragma once
+
+#include <string>
+
+#include "sdk/mesh.h"
+
+namespace host {
+
+enum class UpAxis { kZ, kY };
+
+struct MeshImportOptions {
+  UpAxis upAxis = UpAxis::kZ;
+  float hardAngleDegrees = 45.0f;  // for files without normals
+};
+
+// Reads `path` into `out` (replacing it). Answers false with one message
+// naming the file for a missing, unreadable or corrupt file, a file without
+// polygons, or one with coordinates that are not finite numbers; `out` is
+// then left empty.
+bool ImportMesh(const std::string& path, const MeshImportOptions& options, Mesh& out,
+                std::string* error);
+
+}  // namespace host
