@@ -22,9 +22,9 @@ test-asan: build-asan
 
 test: test-dev test-asan
 
-# Until the renderer lands the demo is described, not drawn.
+# Renders the bundled demo scene to out/demo.png.
 demo: build
-	./build/dev/apps/tarnis/tarnis info examples/demo/demo.json
+	./build/dev/apps/tarnis/tarnis render examples/demo/demo.json -o out/demo.png
 
 # Runs the saved-scene fuzzer for FUZZ_SECONDS (default 60) from a fresh seed.
 FUZZ_SECONDS ?= 60

@@ -23,7 +23,8 @@ namespace host {
 // Per-pixel data of the nearest surface, for render elements and tests.
 struct GBuffer {
   int width = 0, height = 0;
-  std::vector<float> depth;     // camera-space z of the nearest hit; +infinity where nothing was hit
+  std::vector<float> depth;     // distance in front of the camera (-z of the camera-space hit);
+                                // +infinity where nothing was hit
   std::vector<int> nodeId;      // render-instance index, -1 for background
   std::vector<int> materialId;  // face material id, -1 for background
   std::vector<int> objectId;    // the node's object (G-buffer) id, 0 for background

@@ -248,3 +248,9 @@ class Shader : public ReferenceTarget {
   virtual float GetSpecularLevel(int mtlNum, bool backFace) = 0;
   virtual float GetSelfIllum(int mtlNum, bool backFace) = 0;
 };
+
+// The host's standard material (Blinn shading, no maps) and its standard
+// reflect/refract map, new and not yet referenced by anything: reference
+// them, or they are never freed. The host provides both.
+Mtl* NewDefaultStdMat();
+Texmap* NewDefaultStdCubic();

@@ -696,12 +696,16 @@ TEST_F(ParamBlockTest, DamagedBlockDataGivesIoErrorWithoutCrashing) {
   MemoryLoad hugeLoad(save.Bytes());
   EXPECT_EQ(LoadBlock(EmptyBlock(fresh), hugeLoad), IO_ERROR);
 
-  // A block of a class nobody knows.
+  // A block of a class nobody knows loads without a descriptor and keeps
+  // its data unread, for the graph reader to keep as it was saved.
   std::vector<uint8_t> unknown = SaveBlock(pb);
   unknown[6 + 6] ^= 0xFF;  // first byte of the owner class id
   ReferenceHolder other;
   MemoryLoad unknownLoad(unknown);
-  EXPECT_EQ(LoadBlock(EmptyBlock(other), unknownLoad), IO_ERROR);
+  IParamBlock2* orphan = EmptyBlock(other);
+  EXPECT_EQ(LoadBlock(orphan, unknownLoad), IO_OK);
+  EXPECT_EQ(orphan->GetDesc(), nullptr);
+  EXPECT_FALSE(orphan->TakeUnreadData().empty());
 }
 
 }  // namespace

@@ -1,23 +1,31 @@
-// The tarnis command line: describes scenes now; rendering arrives with the host.
+// The tarnis command line: `tarnis render` draws scenes into image files,
+// `tarnis info` describes them. Bad input ends with one "tarnis: ..." line
+// on stderr and exit code 1.
 #include <cstdio>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
-#include "apps/tarnis/scene_summary.h"
+#include "apps/tarnis/info_command.h"
+#include "apps/tarnis/render_command.h"
 
 namespace {
 
-constexpr const char* kDemoScene = TARNIS_SOURCE_DIR "/examples/demo/demo.json";
-
-int info(const std::string& path) {
-  auto result = SummarizeScene(path);
-  if (auto* error = std::get_if<std::string>(&result)) {
-    std::fprintf(stderr, "tarnis: %s\n", error->c_str());
-    return 1;
-  }
-  std::fputs(DescribeScene(path, std::get<SceneSummary>(result)).c_str(), stdout);
-  return 0;
+void AddRenderCommand(CLI::App& app, tarnis_cli::RenderOptions& o) {
+  CLI::App* cmd = app.add_subcommand(
+      "render", "Render a scene to image files (the bundled demo when none is given)");
+  cmd->add_option("scene", o.scene, "Scene description (.json) or saved scene (.tscene)");
+  cmd->add_option("-o,--output", o.output,
+                  "Image file, .png or .exr (default: out/<scene name>.png); a sequence adds the "
+                  "frame number: out/shot0007.png");
+  cmd->add_option("--frames", o.frames, "Frames to render: A-B, or one frame A");
+  cmd->add_option("--size", o.size, "Image size WxH in pixels, e.g. 1280x720");
+  cmd->add_option("--samples", o.samples, "N x N samples a pixel")->check(CLI::Range(1, 16));
+  cmd->add_option("--threads", o.threads, "Render threads (0: all cores)")
+      ->check(CLI::Range(0, 1024));
+  cmd->add_option("--bits", o.bits, "Bits a channel of PNG files: 8 or 16")
+      ->check(CLI::IsMember({8, 16}));
+  cmd->add_option("--plugin", o.plugins, "Also load this plug-in module (.so)");
 }
 
 }  // namespace
@@ -26,23 +34,27 @@ int main(int argc, char** argv) {
   CLI::App app{"Tarnis: drawn-look rendering of 3-D scenes"};
   app.require_subcommand(1);
 
+  tarnis_cli::RenderOptions render;
+  AddRenderCommand(app, render);
+
   std::string infoScene;
-  CLI::App* infoCmd = app.add_subcommand("info", "Describe a scene: nodes, materials, lights, effects");
-  infoCmd->add_option("scene", infoScene, "Scene description (.json)")->required();
+  std::vector<std::string> infoPlugins;
+  CLI::App* info = app.add_subcommand(
+      "info", "Describe a scene: image, camera, nodes, materials, lights, effects, elements");
+  info->add_option("scene", infoScene, "Scene description (.json) or saved scene (.tscene)")
+      ->required();
+  info->add_option("--plugin", infoPlugins, "Also load this plug-in module (.so)");
 
-  std::string renderScene = kDemoScene;
-  std::string output = "out/render.png";
-  CLI::App* renderCmd = app.add_subcommand("render", "Render a scene (the bundled demo when none is given)");
-  renderCmd->add_option("scene", renderScene, "Scene description (.json)");
-  renderCmd->add_option("-o,--output", output, "Image file to write");
-
-  CLI11_PARSE(app, argc, argv);
-
-  if (*infoCmd) return info(infoScene);
-  // The renderer is not part of this build yet: describe the scene and say so.
-  int status = info(renderScene);
-  if (status != 0) return status;
-  std::fprintf(stderr, "tarnis: this build cannot render yet; %s was not written\n",
-               output.c_str());
-  return 2;
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "tarnis: %s (see tarnis --help)\n", e.what());
+    return 1;
+  }
+  if (*info) return tarnis_cli::RunInfo(infoScene, infoPlugins);
+  return tarnis_cli::RunRender(render);
 }

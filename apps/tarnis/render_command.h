@@ -1,0 +1,30 @@
+// `tarnis render`: renders a scene (the bundled demo when none is given) to
+// image files, with a progress display, Ctrl-C to stop cleanly, and a
+// one-line summary at the end.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnis_cli {
+
+struct RenderOptions {
+  std::string scene;   // empty: the bundled demo
+  std::string output;  // empty: out/<scene stem>.png
+  std::string frames;  // "A-B" or "A"; empty: the scene's
+  std::string size;    // "WxH"; empty: the scene's
+  std::optional<int> samples, threads;
+  int bits = 8;
+  std::vector<std::string> plugins;
+};
+
+// Exit codes: 0 done, 1 bad input or a failed render, 130 stopped by Ctrl-C.
+int RunRender(const RenderOptions& options);
+
+// "A-B" or "A" (frames 0..kMaxFrame, A <= B); false with a message otherwise.
+bool ParseFrames(const std::string& text, int& first, int& last, std::string* error);
+// "WxH" with both 1..16384; false with a message otherwise.
+bool ParseSize(const std::string& text, int& width, int& height, std::string* error);
+
+}  // namespace tarnis_cli

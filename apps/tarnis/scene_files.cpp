@@ -1,0 +1,55 @@
+// Demo location, plug-in and scene loading, and warning output for the commands.
+#include "apps/tarnis/scene_files.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "host/host_classes.h"
+#include "host/plugin_loader.h"
+#include "host/scene_file.h"
+#include "host/scene_loader.h"
+
+namespace tarnis_cli {
+
+namespace fs = std::filesystem;
+
+std::string DemoScenePath() {
+  std::vector<fs::path> candidates;
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) candidates.push_back(exe.parent_path() / "examples/demo/demo.json");
+  candidates.push_back(fs::path(TARNIS_SOURCE_DIR) / "examples/demo/demo.json");
+  for (const fs::path& p : candidates) {
+    if (fs::is_regular_file(p, ec)) return p.string();
+  }
+  return {};
+}
+
+void LoadClasses(const std::vector<std::string>& pluginFiles, std::vector<std::string>* warnings) {
+  // Modules stay loaded for the whole run: objects of their classes live until exit.
+  static host::PluginManager plugins;
+  for (const std::string& dir : host::DefaultPluginDirs()) plugins.LoadDirectory(dir, warnings);
+  for (const std::string& file : pluginFiles) {
+    std::string error;
+    if (!plugins.LoadModule(file, &error) && warnings) warnings->push_back(error);
+  }
+  host::RegisterHostClasses();
+}
+
+std::unique_ptr<host::Scene> LoadScene(const std::string& path, std::vector<std::string>* warnings,
+                                       std::string* error) {
+  if (fs::path(path).extension() == ".tscene") return host::OpenSceneFile(path, warnings, error);
+  return host::LoadSceneFile(path, warnings, error);
+}
+
+void WarningPrinter::Print(const std::vector<std::string>& warnings) {
+  for (const std::string& w : warnings) {
+    if (printed_.insert(w).second) std::fprintf(stderr, "tarnis: warning: %s\n", w.c_str());
+  }
+}
+
+void PrintError(const std::string& message) {
+  std::fprintf(stderr, "tarnis: %s\n", message.c_str());
+}
+
+}  // namespace tarnis_cli

@@ -1,0 +1,40 @@
+// What the tarnis commands share: finding the bundled demo, loading plug-in
+// modules and scenes (descriptions *.json or saved *.tscene), and printing
+// warnings once each.
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/scene.h"
+
+namespace tarnis_cli {
+
+// The bundled demo scene: beside the program (an installed copy) or in the
+// source tree this program was built from; empty when neither is there.
+std::string DemoScenePath();
+
+// Loads the plug-in modules of the default folders and the given files;
+// refused modules are reported as warnings. Registers the host's classes.
+void LoadClasses(const std::vector<std::string>& pluginFiles, std::vector<std::string>* warnings);
+
+// A scene from a description (*.json) or a saved scene (*.tscene), by the
+// name's extension; null with one line in `error`.
+std::unique_ptr<host::Scene> LoadScene(const std::string& path, std::vector<std::string>* warnings,
+                                       std::string* error);
+
+// Prints "tarnis: warning: ..." lines on stderr, each text once per run.
+class WarningPrinter {
+ public:
+  void Print(const std::vector<std::string>& warnings);
+
+ private:
+  std::set<std::string> printed_;
+};
+
+// "tarnis: <message>" on stderr.
+void PrintError(const std::string& message);
+
+}  // namespace tarnis_cli

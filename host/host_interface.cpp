@@ -1,0 +1,75 @@
+// The host's core interface over a Scene.
+#include "host/host_interface.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace host {
+
+static_assert(std::atomic<bool>::is_always_lock_free,
+              "the cancel flag is set from a signal handler");
+
+std::string SettingsDirFor(const char* tarnisHome, const char* xdgConfigHome, const char* home) {
+  auto set = [](const char* v) { return v && *v; };
+  if (set(tarnisHome)) return tarnisHome;
+  if (set(xdgConfigHome)) return (std::filesystem::path(xdgConfigHome) / "tarnis").string();
+  if (set(home)) return (std::filesystem::path(home) / ".config" / "tarnis").string();
+  return {};
+}
+
+HostInterface::HostInterface(Scene* scene, std::FILE* out)
+    : HostInterface(scene, out, ::isatty(::fileno(out)) == 1, {}) {}
+
+HostInterface::HostInterface(Scene* scene, std::FILE* out, bool terminal,
+                             ProgressDisplay::Clock clock)
+    : scene_(scene), progress_(out, terminal, std::move(clock)) {}
+
+std::string HostInterface::GetDir(int which) {
+  if (which != APP_USER_SETTINGS_DIR) return {};
+  std::lock_guard lock(dirMutex_);
+  if (settingsDirMade_) return settingsDir_;
+  settingsDir_ = SettingsDirFor(std::getenv("TARNIS_HOME"), std::getenv("XDG_CONFIG_HOME"),
+                                std::getenv("HOME"));
+  if (settingsDir_.empty()) return {};
+  // A folder that cannot be made is still answered: writing into it then
+  // fails with a message naming it, which tells the user more than nothing.
+  std::error_code ec;
+  std::filesystem::create_directories(settingsDir_, ec);
+  settingsDirMade_ = !ec;
+  return settingsDir_;
+}
+
+int HostInterface::NumEffects() {
+  return scene_ ? scene_->Effects().Count() : 0;
+}
+
+Effect* HostInterface::GetEffect(int i) {
+  if (!scene_ || i < 0 || i >= scene_->Effects().Count()) return nullptr;
+  return dynamic_cast<Effect*>(scene_->Effects().Get(i));
+}
+
+INode* HostInterface::GetINodeByName(const char* name) {
+  return scene_ && name ? scene_->FindNode(name) : nullptr;
+}
+
+int HostInterface::MessageBox(const char* text, const char* caption, MessageIcon /*icon*/,
+                              MessageButtons buttons) {
+  progress_.Message(std::string(caption ? caption : "") + ": " + (text ? text : ""));
+  bool question = buttons == MessageButtons::YesNo || buttons == MessageButtons::YesNoCancel;
+  return question ? IDYES : IDOK;
+}
+
+void HostInterface::ProgressStart(const char* title) {
+  progress_.Start(title ? title : "");
+}
+
+void HostInterface::ProgressUpdate(int percent, const char* title) {
+  progress_.Update(percent, title);
+}
+
+void HostInterface::ProgressEnd() {
+  progress_.End();
+}
+
+}  // namespace host

@@ -1,0 +1,72 @@
+// HostInterface: the host's core services (Interface) over a Scene, as the
+// command-line program installs them with SetCOREInterface: the current
+// time, the settings directory, the scene's render effects and nodes,
+// message boxes without a GUI (printed, answered with the default), the
+// render cancel flag and a progress display on stderr.
+#pragma once
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "host/progress_display.h"
+#include "host/scene.h"
+#include "sdk/interface.h"
+
+namespace host {
+
+// The settings directory for an environment: `tarnisHome` when set and not
+// empty, else `xdgConfigHome`/tarnis, else `home`/.config/tarnis; empty
+// when none is known. Null arguments count as unset.
+std::string SettingsDirFor(const char* tarnisHome, const char* xdgConfigHome, const char* home);
+
+class HostInterface : public Interface {
+ public:
+  // `scene` may be null (no effects, no nodes) and must outlive this
+  // object. Progress and messages go to `out`, drawn as a bar when it is a
+  // terminal.
+  explicit HostInterface(Scene* scene, std::FILE* out = stderr);
+  // Like the above with the bar decided by the caller (tests).
+  HostInterface(Scene* scene, std::FILE* out, bool terminal, ProgressDisplay::Clock clock);
+
+  void SetScene(Scene* scene) { scene_ = scene; }
+
+  TimeValue GetTime() override { return time_.load(); }
+  void SetTime(TimeValue t) override { time_.store(t); }
+  // APP_USER_SETTINGS_DIR: SettingsDirFor($TARNIS_HOME, $XDG_CONFIG_HOME,
+  // $HOME), created on first use. Other numbers: empty.
+  std::string GetDir(int which) override;
+
+  int NumEffects() override;
+  Effect* GetEffect(int i) override;
+  bool RenderEffectsEnabled() override { return true; }
+  bool IsNetServer() override { return false; }
+  INode* GetINodeByName(const char* name) override;
+  WindowHandle GetMAXHWnd() override { return nullptr; }
+  // Prints "caption: text" and answers IDYES for yes/no questions, else IDOK.
+  int MessageBox(const char* text, const char* caption, MessageIcon icon,
+                 MessageButtons buttons = MessageButtons::Ok) override;
+
+  bool GetCancel() override { return cancel_.load(); }
+  void SetCancel(bool cancel) override { cancel_.store(cancel); }
+  // The flag itself, for a signal handler: storing to a lock-free atomic is
+  // safe there.
+  std::atomic<bool>& CancelFlag() { return cancel_; }
+
+  void ProgressStart(const char* title) override;
+  void ProgressUpdate(int percent, const char* title = nullptr) override;
+  void ProgressEnd() override;
+
+ private:
+  Scene* scene_;
+  std::atomic<TimeValue> time_{0};
+  std::atomic<bool> cancel_{false};
+  ProgressDisplay progress_;
+  std::mutex dirMutex_;
+  std::string settingsDir_;
+  bool settingsDirMade_ = false;
+};
+
+}  // namespace host

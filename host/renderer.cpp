@@ -1,0 +1,348 @@
+// The render sequence (notifications, effects, progress, cancel, the frame
+// sink) and the material-editor sample render. The sequence clears the
+// cancel flag when it starts, so a render cancelled earlier does not stop the
+// next one. A frame whose NOTIFY_PRE_RENDERFRAME went out also gets its
+// NOTIFY_POST_RENDERFRAME when it is cancelled, so listeners can pair them.
+// The sample render is a preview: it broadcasts no notifications, applies no
+// effects, ignores the cancel flag and shades the caller's material without
+// taking a reference to it.
+#include "host/renderer.h"
+
+#include <tbb/task_arena.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <set>
+
+#include "host/frame_renderer.h"
+#include "host/primitives.h"
+#include "sdk/interface.h"
+#include "sdk/notify.h"
+
+namespace host {
+
+namespace {
+
+constexpr int kMaxImageSide = 16384;
+// A frame with its G-buffer takes 24 bytes a pixel (more with elements).
+constexpr long long kMaxFramePixels = 1LL << 26;
+constexpr int kMaxSamples = 16;
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// What is wrong with the scene or the settings for rendering, or "".
+std::string checkRender(const Scene& scene, const RenderSettings& s) {
+  if (!scene.cameraNode || !dynamic_cast<CameraObject*>(scene.cameraNode->GetObjectRef()))
+    return "the scene has no camera";
+  if (s.width < 1 || s.height < 1 || s.width > kMaxImageSide || s.height > kMaxImageSide ||
+      static_cast<long long>(s.width) * s.height > kMaxFramePixels)
+    return "the image size " + std::to_string(s.width) + " x " + std::to_string(s.height) +
+           " is outside 1 x 1 .. " + std::to_string(kMaxImageSide) + " x " +
+           std::to_string(kMaxImageSide) + " or has more than " + std::to_string(kMaxFramePixels) +
+           " pixels";
+  if (!(s.pixelAspect > 0.0f) || !std::isfinite(s.pixelAspect))
+    return "the pixel aspect must be a positive number";
+  if (s.fps < 1 || s.fps > TIME_TICKSPERSEC)
+    return "the frame rate " + std::to_string(s.fps) + " is outside 1 .. 4800";
+  if (s.lastFrame < s.firstFrame)
+    return "the frame range " + std::to_string(s.firstFrame) + " .. " +
+           std::to_string(s.lastFrame) + " is empty";
+  return "";
+}
+
+// Reports an effect's progress through the core interface.
+class EffectProgress : public CheckAbortCallback {
+ public:
+  bool Check() override { return GetCOREInterface()->GetCancel(); }
+  bool Progress(int done, int total) override {
+    int percent = total > 0 ? static_cast<int>(100LL * done / total) : 0;
+    GetCOREInterface()->ProgressUpdate(percent, title_.empty() ? nullptr : title_.c_str());
+    return Check();
+  }
+  void SetTitle(const char* title) override { title_ = title ? title : ""; }
+
+ private:
+  std::string title_;
+};
+
+// One render of a sequence: the state shared by its frames.
+class SequenceRender {
+ public:
+  SequenceRender(Scene& scene, const RenderSettings& settings, FrameSink& sink,
+                 RenderReport& report);
+  void Run();
+
+ private:
+  TimeValue FrameTime(int frame) const;
+  std::vector<IRenderElement*> EnabledElements();
+  std::vector<Effect*> Effects();
+  RenderStatus RenderFrame(int frame, int index, int count);
+  FrameSetup MakeSetup(TimeValue t);
+  RenderStatus Deliver(const FrameResult& result);
+  bool ShadeFrame(FrameRenderer& fr, FrameResult& result);
+  bool ApplyEffects(FrameRenderer& fr, FrameResult& result);
+  void Warn(const std::string& text);
+
+  Scene& scene_;
+  const RenderSettings& settings_;
+  FrameSink& sink_;
+  RenderReport& report_;
+  tbb::task_arena arena_;
+  RayDevice device_;
+  Background background_;
+  std::set<std::string> warned_;
+};
+
+SequenceRender::SequenceRender(Scene& scene, const RenderSettings& settings, FrameSink& sink,
+                               RenderReport& report)
+    : scene_(scene),
+      settings_(settings),
+      sink_(sink),
+      report_(report),
+      arena_(settings.threads > 0 ? settings.threads : tbb::task_arena::automatic) {
+  std::vector<std::string> warnings;
+  background_ = Background::FromEnvironment(scene.environment, scene.sourcePath, &warnings);
+  for (const std::string& w : warnings) Warn(w);
+  if (settings.samples > kMaxSamples)
+    Warn("samples " + std::to_string(settings.samples) + " is more than " +
+         std::to_string(kMaxSamples) + "; " + std::to_string(kMaxSamples) + " are taken");
+}
+
+void SequenceRender::Warn(const std::string& text) {
+  if (warned_.insert(text).second) report_.warnings.push_back(text);
+}
+
+TimeValue SequenceRender::FrameTime(int frame) const {
+  return static_cast<TimeValue>(static_cast<long long>(frame) * TIME_TICKSPERSEC / settings_.fps);
+}
+
+std::vector<IRenderElement*> SequenceRender::EnabledElements() {
+  std::vector<IRenderElement*> out;
+  for (int i = 0; i < scene_.Elements().Count(); ++i) {
+    auto* e = dynamic_cast<IRenderElement*>(scene_.Elements().Get(i));
+    if (!e || !e->IsEnabled()) continue;
+    if (static_cast<int>(out.size()) == kMaxRenderElements) {
+      Warn("more than " + std::to_string(kMaxRenderElements) +
+           " render elements are enabled; the rest are left out");
+      break;
+    }
+    out.push_back(e);
+  }
+  return out;
+}
+
+std::vector<Effect*> SequenceRender::Effects() {
+  std::vector<Effect*> out;
+  for (int i = 0; i < scene_.Effects().Count(); ++i) {
+    auto* e = dynamic_cast<Effect*>(scene_.Effects().Get(i));
+    if (e && e->SuperClassID() == RENDER_EFFECT_CLASS_ID) out.push_back(e);
+  }
+  return out;
+}
+
+void SequenceRender::Run() {
+  GetCOREInterface()->SetCancel(false);
+  BroadcastNotification(NOTIFY_PRE_RENDER);
+  TimeValue t0 = FrameTime(settings_.firstFrame);
+  for (Effect* e : Effects()) {
+    Interval valid = FOREVER;
+    e->Update(t0, valid);
+  }
+  const int count = settings_.lastFrame - settings_.firstFrame + 1;
+  for (int i = 0; i < count; ++i) {
+    report_.status = RenderFrame(settings_.firstFrame + i, i, count);
+    if (report_.status != RenderStatus::kDone) break;
+  }
+  BroadcastNotification(NOTIFY_POST_RENDER);
+}
+
+RenderStatus SequenceRender::RenderFrame(int frame, int index, int count) {
+  Interface* ip = GetCOREInterface();
+  if (ip->GetCancel()) return RenderStatus::kCancelled;
+  std::string title = "Rendering frame " + std::to_string(frame) + " (" +
+                      std::to_string(index + 1) + "/" + std::to_string(count) + ")";
+  ip->ProgressStart(title.c_str());
+  FrameResult result;
+  result.frame = frame;
+  result.time = FrameTime(frame);
+  result.image.Resize(settings_.width, settings_.height);
+  std::vector<IRenderElement*> elements = EnabledElements();
+  for (IRenderElement* e : elements) {
+    result.elements.push_back({e, Bitmap(settings_.width, settings_.height)});
+  }
+  FrameRenderer fr(arena_, device_);
+  auto start = std::chrono::steady_clock::now();
+  std::vector<std::string> warnings;
+  fr.Build(MakeSetup(result.time), &warnings);
+  for (const std::string& w : warnings) Warn(w);
+  report_.buildSeconds += secondsSince(start);
+  // The elements' images stay registered until the sink has the frame.
+  for (size_t i = 0; i < elements.size(); ++i) {
+    elements[i]->SetRenderBitmap(&result.elements[i].image);
+    elements[i]->SetShadeOutputIndex(static_cast<int>(i));
+  }
+  fr.Context().SetRenderElements(elements);
+
+  bool ok = !ip->GetCancel();
+  if (ok) {
+    auto* context = static_cast<RenderGlobalContext*>(&fr.Context());
+    BroadcastNotification(NOTIFY_PRE_RENDERFRAME, context);
+    start = std::chrono::steady_clock::now();
+    fr.Prepare();
+    report_.buildSeconds += secondsSince(start);
+    ok = !ip->GetCancel() && ShadeFrame(fr, result);
+    // Listeners that prepared for the frame hear its end, finished or not.
+    BroadcastNotification(NOTIFY_POST_RENDERFRAME, context);
+    ok = ok && ApplyEffects(fr, result);
+  }
+  ip->ProgressEnd();
+  RenderStatus status = ok ? Deliver(result) : RenderStatus::kCancelled;
+  for (IRenderElement* e : elements) {
+    e->SetRenderBitmap(nullptr);
+    e->SetShadeOutputIndex(-1);
+  }
+  return status;
+}
+
+FrameSetup SequenceRender::MakeSetup(TimeValue t) {
+  FrameSetup setup;
+  setup.nodes = scene_.AllNodes();
+  setup.cameraNode = scene_.cameraNode;
+  setup.camera = dynamic_cast<CameraObject*>(scene_.cameraNode->GetObjectRef());
+  setup.time = t;
+  setup.width = settings_.width, setup.height = settings_.height;
+  setup.pixelAspect = settings_.pixelAspect;
+  setup.samples = std::clamp(settings_.samples, 1, kMaxSamples);
+  setup.ambient = scene_.environment.ambient;
+  setup.background = &background_;
+  return setup;
+}
+
+RenderStatus SequenceRender::Deliver(const FrameResult& result) {
+  std::string error;
+  if (!sink_.WriteFrame(result, &error)) {
+    report_.error =
+        error.empty() ? "frame " + std::to_string(result.frame) + " was not written" : error;
+    return RenderStatus::kFailed;
+  }
+  ++report_.framesWritten;
+  return RenderStatus::kDone;
+}
+
+bool SequenceRender::ShadeFrame(FrameRenderer& fr, FrameResult& result) {
+  Interface* ip = GetCOREInterface();
+  auto start = std::chrono::steady_clock::now();
+  bool ok = fr.BuildMaps();
+  int lastPercent = -1;
+  auto afterBand = [&](int rows) {
+    int percent = static_cast<int>(100LL * rows / settings_.height);
+    if (percent != lastPercent) ip->ProgressUpdate(percent);
+    lastPercent = percent;
+    return !ip->GetCancel();
+  };
+  long long shaded = 0;
+  ok = ok && !ip->GetCancel() && fr.Shade(result, afterBand, &shaded);
+  report_.samplesShaded += shaded;
+  report_.shadeSeconds += secondsSince(start);
+  return ok;
+}
+
+bool SequenceRender::ApplyEffects(FrameRenderer& fr, FrameResult& result) {
+  Interface* ip = GetCOREInterface();
+  if (!ip->RenderEffectsEnabled()) return !ip->GetCancel();
+  auto start = std::chrono::steady_clock::now();
+  EffectProgress progress;
+  for (Effect* e : Effects()) {
+    if (ip->GetCancel()) break;
+    if (e->Active(result.time)) e->Apply(result.time, &result.image, &fr.Context(), &progress);
+  }
+  report_.effectSeconds += secondsSince(start);
+  return !ip->GetCancel();
+}
+
+// The material editor's sample: a sphere of radius 1 seen from the front.
+void buildSampleScene(Scene& scene) {
+  auto* sphere = new GeomObject;
+  scene.CreateNode("Sample")->SetObject(sphere);
+  PrimitiveParams params;
+  params.type = "sphere";
+  params.radius = 1.0f;
+  params.segments = 64;
+  std::string error;
+  MakePrimitive(params, sphere->mesh, &error);
+  sphere->source = "material sample";
+
+  HostNode* cam = scene.CreateNode("Sample Camera");
+  auto* camera = new CameraObject;
+  camera->fovDegrees = 37.0f;
+  cam->SetObject(camera);
+  cam->position = Point3(0.0f, -3.5f, 0.0f);
+  cam->target = Point3(0.0f, 0.0f, 0.0f);
+  scene.cameraNode = cam;
+
+  struct LightPlace {
+    Point3 position;
+    float multiplier;
+  };
+  // A key light above left and a dimmer fill from the lower right.
+  for (const LightPlace& l :
+       {LightPlace{{-3.0f, -4.0f, 4.0f}, 1.0f}, LightPlace{{4.0f, -2.0f, -1.5f}, 0.4f}}) {
+    auto* light = new LightObject;
+    light->multiplier = l.multiplier;
+    HostNode* node = scene.CreateNode("Sample Light");
+    node->SetObject(light);
+    node->position = l.position;
+  }
+  scene.environment.ambient = Color(0.05f, 0.05f, 0.05f);
+}
+
+}  // namespace
+
+RenderReport RenderSequence(Scene& scene, const RenderSettings& settings, FrameSink& sink) {
+  RenderReport report;
+  report.error = checkRender(scene, settings);
+  if (!report.error.empty()) {
+    report.status = RenderStatus::kFailed;
+    return report;
+  }
+  SequenceRender(scene, settings, sink, report).Run();
+  return report;
+}
+
+bool RenderMaterialSample(Mtl* mtl, int size, Bitmap& out, std::string* error) {
+  constexpr int kMaxSampleSize = 4096;
+  if (size < 1 || size > kMaxSampleSize) {
+    if (error) *error = "the sample size " + std::to_string(size) + " is outside 1 .. 4096";
+    return false;
+  }
+  Scene scene;
+  buildSampleScene(scene);
+  tbb::task_arena arena;
+  RayDevice device;
+  Background background(Color(0.2f, 0.2f, 0.2f));
+  FrameSetup setup;
+  setup.nodes = scene.AllNodes();
+  setup.cameraNode = scene.cameraNode;
+  setup.camera = dynamic_cast<CameraObject*>(scene.cameraNode->GetObjectRef());
+  setup.width = setup.height = size;
+  setup.samples = 2;
+  // The caller's material is used, never referenced, so its lifetime stays the caller's.
+  setup.mtlOverride = mtl;
+  setup.inMtlEdit = true;
+  setup.ambient = scene.environment.ambient;
+  setup.background = &background;
+  FrameRenderer fr(arena, device);
+  fr.Build(setup, nullptr);
+  fr.Prepare();
+  fr.BuildMaps();
+  FrameResult result;
+  result.image.Resize(size, size);
+  fr.Shade(result, nullptr, nullptr);
+  out = std::move(result.image);
+  return true;
+}
+
+}  // namespace host

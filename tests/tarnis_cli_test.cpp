@@ -1,0 +1,168 @@
+// End-to-end tests of the tarnis program: it renders a small scene to a PNG
+// of the asked size with the object where the camera looks, numbers the
+// files of a sequence, rejects a malformed scene with one line and exit code
+// 1, stops on Ctrl-C with exit code 130 and no image, and describes the demo.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "host/image_io.h"
+#include "host/testing/scratch_dir.h"
+
+extern char** environ;
+
+namespace {
+
+struct RunResult {
+  int status = -1;     // exit code, or 128 + signal when killed
+  std::string output;  // stdout and stderr together
+};
+
+// Runs tarnis with `args` in `dir`. When `interruptAfter` is given, sends
+// SIGINT as soon as the output contains it.
+RunResult RunTarnis(const std::vector<std::string>& args, const std::string& dir,
+                    const std::string& interruptAfter = "") {
+  int pipeFds[2];
+  RunResult run;
+  if (::pipe(pipeFds) != 0) return run;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+  posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+  posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+  std::vector<std::string> all{TARNIS_EXE};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  int spawned = posix_spawn(&pid, TARNIS_EXE, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeFds[1]);
+  if (spawned != 0) {
+    ::close(pipeFds[0]);
+    return run;
+  }
+  bool interrupted = false;
+  char buf[4096];
+  ssize_t n;
+  while ((n = ::read(pipeFds[0], buf, sizeof buf)) > 0) {
+    run.output.append(buf, static_cast<size_t>(n));
+    if (!interruptAfter.empty() && !interrupted &&
+        run.output.find(interruptAfter) != std::string::npos) {
+      ::kill(pid, SIGINT);
+      interrupted = true;
+    }
+  }
+  ::close(pipeFds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return run;
+}
+
+// A box seen from the front, lit from the camera's side, on a dark background.
+constexpr const char* kTinyScene = R"({
+  "tarnis": 1,
+  "render": {"width": 320, "height": 240, "samples": 1},
+  "environment": {"background": [0, 0, 0], "ambient": [0.2, 0.2, 0.2]},
+  "camera": {"position": [0, -6, 0], "target": [0, 0, 0], "fov": 40},
+  "lights": [{"name": "Key", "type": "omni", "position": [0, -6, 2]}],
+  "materials": [{"name": "White", "class": "Standard", "params": {"diffuse": [0.9, 0.9, 0.9]}}],
+  "nodes": [{"name": "Box", "mesh": {"primitive": "box", "size": [2, 2, 2]}, "material": "White"}]
+})";
+
+TEST(TarnisRender, WritesAPngOfTheAskedSizeShowingTheScene) {
+  ScratchDir dir;
+  WriteBytes(dir.File("tiny.json"), kTinyScene);
+  RunResult run =
+      RunTarnis({"render", "tiny.json", "--size", "40x30", "--threads", "2"}, dir.Path().string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("Rendered 1 frame (40x30)"), std::string::npos) << run.output;
+  host::FloatImage image;
+  std::string error;
+  ASSERT_TRUE(host::ReadImage(dir.File("out/tiny.png"), image, &error)) << error;
+  EXPECT_EQ(image.width, 40);
+  EXPECT_EQ(image.height, 30);
+  // The box fills the middle of the view; the corners see the black background.
+  EXPECT_GT(image.At(20, 15).r, 0.1f);
+  EXPECT_LT(image.At(0, 0).r, 0.01f);
+  EXPECT_LT(image.At(39, 29).r, 0.01f);
+}
+
+TEST(TarnisRender, NumbersTheFilesOfASequence) {
+  ScratchDir dir;
+  WriteBytes(dir.File("tiny.json"), kTinyScene);
+  RunResult run = RunTarnis({"render", "tiny.json", "--size", "8x6", "--frames", "2-3", "-o",
+                             "seq/shot.png", "--bits", "16"},
+                            dir.Path().string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"seq", "tiny.json"}));
+  std::string error;
+  for (const char* name : {"seq/shot0002.png", "seq/shot0003.png"}) {
+    host::FloatImage image;
+    EXPECT_TRUE(host::ReadImage(dir.File(name), image, &error)) << error;
+    EXPECT_EQ(image.width, 8) << name;
+  }
+}
+
+TEST(TarnisRender, AMalformedSceneFailsWithOneLine) {
+  ScratchDir dir;
+  WriteBytes(dir.File("bad.json"),
+             R"({"tarnis": 1, "materials": [{"name": "M", "class": "Standard",
+                 "params": {"diffuse": "red"}}]})");
+  RunResult run = RunTarnis({"render", "bad.json"}, dir.Path().string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output,
+            "tarnis: bad.json: materials[0].params.diffuse: expected [r, g, b], got \"red\"\n");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"bad.json"});
+
+  run = RunTarnis({"render", "--size", "10by10"}, dir.Path().string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output, "tarnis: --size 10by10: expected WxH, each 1..16384\n");
+}
+
+TEST(TarnisRender, CtrlCStopsTheRenderWithoutAFile) {
+  ScratchDir dir;
+  WriteBytes(dir.File("tiny.json"), kTinyScene);
+  // Large enough that the render is still running when the signal arrives.
+  RunResult run = RunTarnis({"render", "tiny.json", "--size", "1600x1200", "--samples", "8"},
+                            dir.Path().string(), "Rendering frame");
+  EXPECT_EQ(run.status, 130) << run.output;
+  EXPECT_NE(run.output.find("tarnis: render stopped; 0 frames written"), std::string::npos)
+      << run.output;
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"tiny.json"});
+}
+
+TEST(TarnisInfo, ListsTheDemosNodes) {
+  ScratchDir dir;
+  RunResult run =
+      RunTarnis({"info", TARNIS_SOURCE_DIR "/examples/demo/demo.json"}, dir.Path().string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("nodes      5"), std::string::npos) << run.output;
+  for (const char* line :
+       {"Ground  plane", "Crate  box, 8 vertices, 12 faces, material Clay", "Ball  sphere",
+        "Ring  torus", "Teapot  teapot", "Key  directional", "Clay  Standard"}) {
+    EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
+  }
+}
+
+TEST(TarnisHelp, EveryCommandHasHelp) {
+  ScratchDir dir;
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"--help"}, {"render", "--help"}, {"info", "--help"}}) {
+    RunResult run = RunTarnis(args, dir.Path().string());
+    EXPECT_EQ(run.status, 0) << args[0];
+    EXPECT_NE(run.output.find("Usage:"), std::string::npos) << run.output;
+  }
+}
+
+}  // namespace
