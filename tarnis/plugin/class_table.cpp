@@ -1,5 +1,7 @@
 #include "tarnis/plugin/class_table.h"
 
+#include "tarnis/line/brush/brush_class_desc.h"
+
 namespace tarnis {
 
 const std::vector<ClassDesc2*>& ClassTable() {
@@ -8,7 +10,7 @@ const std::vector<ClassDesc2*>& ClassTable() {
   // setting, extension shader, shape control, extension holder, line render
   // element, line reflection map, line merge helper, vector output, material
   // render element.
-  static const std::vector<ClassDesc2*> table = {};
+  static const std::vector<ClassDesc2*> table = {GetBrushDesc()};
   return table;
 }
 
