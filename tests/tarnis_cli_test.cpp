@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -155,10 +156,69 @@ TEST(TarnisInfo, ListsTheDemosNodes) {
   }
 }
 
+std::vector<uint8_t> FileBytes(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return bytes;
+  int c;
+  while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
+  std::fclose(f);
+  return bytes;
+}
+
+TEST(TarnisConvert, ASavedDemoRendersTheSameImageAndSavesToTheSameBytes) {
+  ScratchDir dir;
+  const std::string demo = TARNIS_SOURCE_DIR "/examples/demo/demo.json";
+  RunResult run = RunTarnis({"convert", demo, "demo.tscene"}, dir.Path().string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  run = RunTarnis({"convert", "demo.tscene", "again.tscene"}, dir.Path().string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::vector<uint8_t> first = FileBytes(dir.File("demo.tscene"));
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(FileBytes(dir.File("again.tscene")), first);
+
+  const std::vector<std::string> common = {"--size", "160x90", "--samples", "1", "--bits", "16"};
+  std::vector<std::string> fromJson = {"render", demo, "-o", "json.png"};
+  std::vector<std::string> fromSaved = {"render", "demo.tscene", "-o", "saved.png"};
+  fromJson.insert(fromJson.end(), common.begin(), common.end());
+  fromSaved.insert(fromSaved.end(), common.begin(), common.end());
+  ASSERT_EQ(RunTarnis(fromJson, dir.Path().string()).status, 0);
+  ASSERT_EQ(RunTarnis(fromSaved, dir.Path().string()).status, 0);
+  host::FloatImage a, b;
+  std::string error;
+  ASSERT_TRUE(host::ReadImage(dir.File("json.png"), a, &error)) << error;
+  ASSERT_TRUE(host::ReadImage(dir.File("saved.png"), b, &error)) << error;
+  ASSERT_EQ(a.pixels.size(), b.pixels.size());
+  for (size_t i = 0; i < a.pixels.size(); ++i) ASSERT_EQ(a.pixels[i], b.pixels[i]) << "pixel " << i;
+}
+
+TEST(TarnisConvert, RefusesABadInputOrOutput) {
+  ScratchDir dir;
+  WriteBytes(dir.File("junk.tscene"), "not a scene");
+  RunResult run = RunTarnis({"convert", "junk.tscene", "out.tscene"}, dir.Path().string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output, "tarnis: junk.tscene: not a saved Tarnis scene\n");
+  run = RunTarnis({"convert", TARNIS_SOURCE_DIR "/examples/demo/demo.json", "out.png"},
+                  dir.Path().string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.output.find("must be a saved scene"), std::string::npos) << run.output;
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"junk.tscene"});
+}
+
+TEST(TarnisInfo, ListsTheClassesOfTheHostAndThePlugin) {
+  ScratchDir dir;
+  RunResult run = RunTarnis({"info", "--classes"}, dir.Path().string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  for (const char* name : {"Standard", "Bitmap", "StdUVGen", "Tarnis_LineBrush"}) {
+    EXPECT_NE(run.output.find(name), std::string::npos) << name << "\n" << run.output;
+  }
+}
+
 TEST(TarnisHelp, EveryCommandHasHelp) {
   ScratchDir dir;
   for (std::vector<std::string> args :
-       {std::vector<std::string>{"--help"}, {"render", "--help"}, {"info", "--help"}}) {
+       {std::vector<std::string>{"--help"}, {"render", "--help"}, {"info", "--help"},
+        {"convert", "--help"}}) {
     RunResult run = RunTarnis(args, dir.Path().string());
     EXPECT_EQ(run.status, 0) << args[0];
     EXPECT_NE(run.output.find("Usage:"), std::string::npos) << run.output;

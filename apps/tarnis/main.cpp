@@ -6,8 +6,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include "apps/tarnis/convert_command.h"
 #include "apps/tarnis/info_command.h"
 #include "apps/tarnis/render_command.h"
+#include "apps/tarnis/scene_files.h"
 
 namespace {
 
@@ -39,11 +41,21 @@ int main(int argc, char** argv) {
 
   std::string infoScene;
   std::vector<std::string> infoPlugins;
+  bool listClasses = false;
   CLI::App* info = app.add_subcommand(
       "info", "Describe a scene: image, camera, nodes, materials, lights, effects, elements");
-  info->add_option("scene", infoScene, "Scene description (.json) or saved scene (.tscene)")
-      ->required();
+  info->add_option("scene", infoScene, "Scene description (.json) or saved scene (.tscene)");
+  info->add_flag("--classes", listClasses, "List the classes of the host and its plug-ins");
   info->add_option("--plugin", infoPlugins, "Also load this plug-in module (.so)");
+
+  std::string convertIn, convertOut;
+  std::vector<std::string> convertPlugins;
+  CLI::App* convert = app.add_subcommand(
+      "convert", "Turn a scene description (.json) or saved scene into a saved scene (.tscene)");
+  convert->add_option("in", convertIn, "Scene description (.json) or saved scene (.tscene)")
+      ->required();
+  convert->add_option("out", convertOut, "Saved scene to write (.tscene)")->required();
+  convert->add_option("--plugin", convertPlugins, "Also load this plug-in module (.so)");
 
   try {
     app.parse(argc, argv);
@@ -55,6 +67,20 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tarnis: %s (see tarnis --help)\n", e.what());
     return 1;
   }
-  if (*info) return tarnis_cli::RunInfo(infoScene, infoPlugins);
-  return tarnis_cli::RunRender(render);
+  int code = 0;
+  if (*info && listClasses) {
+    code = tarnis_cli::RunListClasses(infoPlugins);
+  } else if (*info) {
+    if (infoScene.empty()) {
+      std::fprintf(stderr, "tarnis: info needs a scene, or --classes (see tarnis info --help)\n");
+      return 1;
+    }
+    code = tarnis_cli::RunInfo(infoScene, infoPlugins);
+  } else if (*convert) {
+    code = tarnis_cli::RunConvert(convertIn, convertOut, convertPlugins);
+  } else {
+    code = tarnis_cli::RunRender(render);
+  }
+  tarnis_cli::EndSession();
+  return code;
 }

@@ -8,6 +8,7 @@
 #include "host/plugin_loader.h"
 #include "host/scene_file.h"
 #include "host/scene_loader.h"
+#include "sdk/notify.h"
 
 namespace tarnis_cli {
 
@@ -25,6 +26,10 @@ std::string DemoScenePath() {
   return {};
 }
 
+namespace {
+bool gStarted = false;
+}  // namespace
+
 void LoadClasses(const std::vector<std::string>& pluginFiles, std::vector<std::string>* warnings) {
   // Modules stay loaded for the whole run: objects of their classes live until exit.
   static host::PluginManager plugins;
@@ -34,6 +39,16 @@ void LoadClasses(const std::vector<std::string>& pluginFiles, std::vector<std::s
     if (!plugins.LoadModule(file, &error) && warnings) warnings->push_back(error);
   }
   host::RegisterHostClasses();
+  // Plug-ins hear about the start once every class is known.
+  if (!gStarted) {
+    gStarted = true;
+    BroadcastNotification(NOTIFY_SYSTEM_STARTUP);
+  }
+}
+
+void EndSession() {
+  if (gStarted) BroadcastNotification(NOTIFY_SYSTEM_SHUTDOWN);
+  gStarted = false;
 }
 
 std::unique_ptr<host::Scene> LoadScene(const std::string& path, std::vector<std::string>* warnings,

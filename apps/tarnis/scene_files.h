@@ -18,7 +18,12 @@ std::string DemoScenePath();
 
 // Loads the plug-in modules of the default folders and the given files;
 // refused modules are reported as warnings. Registers the host's classes.
+// The first call also tells plug-ins that the program started
+// (NOTIFY_SYSTEM_STARTUP).
 void LoadClasses(const std::vector<std::string>& pluginFiles, std::vector<std::string>* warnings);
+// Tells plug-ins that the program ends (NOTIFY_SYSTEM_SHUTDOWN), when the
+// start was announced.
+void EndSession();
 
 // A scene from a description (*.json) or a saved scene (*.tscene), by the
 // name's extension; null with one line in `error`.
