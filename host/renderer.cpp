@@ -16,6 +16,7 @@
 #include <set>
 
 #include "host/frame_renderer.h"
+#include "host/maps.h"
 #include "host/primitives.h"
 #include "sdk/interface.h"
 #include "sdk/notify.h"
@@ -198,6 +199,8 @@ RenderStatus SequenceRender::RenderFrame(int frame, int index, int count) {
     BroadcastNotification(NOTIFY_POST_RENDERFRAME, context);
     ok = ok && ApplyEffects(fr, result);
   }
+  // Maps report what they could not load (a missing texture) while they update.
+  for (const std::string& w : TakeMapWarnings()) Warn(w);
   ip->ProgressEnd();
   RenderStatus status = ok ? Deliver(result) : RenderStatus::kCancelled;
   for (IRenderElement* e : elements) {

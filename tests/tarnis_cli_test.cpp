@@ -131,6 +131,20 @@ TEST(TarnisRender, AMalformedSceneFailsWithOneLine) {
   EXPECT_EQ(run.output, "tarnis: --size 10by10: expected WxH, each 1..16384\n");
 }
 
+TEST(TarnisRender, AMissingTextureIsAWarningAndTheRenderGoesOn) {
+  ScratchDir dir;
+  WriteBytes(dir.File("tex.json"), R"({"tarnis": 1, "render": {"width": 16, "height": 12},
+    "camera": {"position": [0, -6, 0], "target": [0, 0, 0]},
+    "materials": [{"name": "Tex", "class": "Bitmap", "params": {"filename": "nope.png"}},
+                  {"name": "M", "class": "Standard", "params": {"diffuseMap": "Tex"}}],
+    "nodes": [{"name": "Box", "mesh": {"primitive": "box", "size": [2, 2, 2]}, "material": "M"}]})");
+  RunResult run = RunTarnis({"render", "tex.json"}, dir.Path().string());
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("tarnis: warning: bitmap map 'Tex': nope.png"), std::string::npos)
+      << run.output;
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"out", "tex.json"}));
+}
+
 TEST(TarnisRender, CtrlCStopsTheRenderWithoutAFile) {
   ScratchDir dir;
   WriteBytes(dir.File("tiny.json"), kTinyScene);
