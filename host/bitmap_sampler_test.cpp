@@ -9,7 +9,7 @@
 #include <random>
 #include <thread>
 
-#include "host/testing/scratch_dir.h"
+#include "sdk/testing/scratch_dir.h"
 #include "sdk/mtl.h"
 
 namespace host {

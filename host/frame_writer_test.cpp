@@ -7,7 +7,7 @@
 
 #include "host/image_io.h"
 #include "host/testing/binder_classes.h"
-#include "host/testing/scratch_dir.h"
+#include "sdk/testing/scratch_dir.h"
 
 namespace host {
 namespace {

@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "host/testing/binder_classes.h"
-#include "host/testing/scratch_dir.h"
+#include "sdk/testing/scratch_dir.h"
 
 namespace host {
 namespace {

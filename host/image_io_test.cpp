@@ -24,7 +24,7 @@
 #include <functional>
 #include <random>
 
-#include "host/testing/scratch_dir.h"
+#include "sdk/testing/scratch_dir.h"
 
 namespace host {
 namespace {

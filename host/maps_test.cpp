@@ -10,7 +10,7 @@
 
 #include "host/gradient_noise.h"
 #include "host/image_io.h"
-#include "host/testing/scratch_dir.h"
+#include "sdk/testing/scratch_dir.h"
 #include "sdk/testing/fake_shade_context.h"
 #include "sdk/testing/test_objects.h"
 

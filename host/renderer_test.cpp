@@ -12,7 +12,7 @@
 
 #include "host/image_io.h"
 #include "host/testing/render_test_scene.h"
-#include "host/testing/scratch_dir.h"
+#include "sdk/testing/scratch_dir.h"
 #include "sdk/interface.h"
 #include "sdk/notify.h"
 #include "sdk/testing/fake_interface.h"

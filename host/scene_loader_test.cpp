@@ -16,7 +16,7 @@
 #include "host/host_classes.h"
 #include "host/param_binder.h"
 #include "host/testing/binder_classes.h"
-#include "host/testing/scratch_dir.h"
+#include "sdk/testing/scratch_dir.h"
 #include "sdk/interval.h"
 
 namespace host {

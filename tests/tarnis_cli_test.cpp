@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "host/image_io.h"
-#include "host/testing/scratch_dir.h"
+#include "sdk/testing/scratch_dir.h"
 
 extern char** environ;
 

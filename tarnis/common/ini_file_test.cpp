@@ -11,14 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "tarnis/common/testing/scratch_dir.h"
+#include "sdk/testing/scratch_dir.h"
 
 namespace tarnis {
 namespace {
 
-using testing::ReadBytes;
-using testing::ScratchDir;
-using testing::WriteBytes;
 using Strings = std::vector<std::string>;
 
 TEST(IniFile, FindsSectionsAndKeysIgnoringLetterCaseAndSpaces) {

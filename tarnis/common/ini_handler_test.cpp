@@ -18,14 +18,11 @@
 #include "sdk/inode.h"
 #include "sdk/testing/fake_interface.h"
 #include "tarnis/common/mem_ini_handler.h"
-#include "tarnis/common/testing/scratch_dir.h"
+#include "sdk/testing/scratch_dir.h"
 
 namespace tarnis {
 namespace {
 
-using testing::ReadBytes;
-using testing::ScratchDir;
-using testing::WriteBytes;
 
 enum : ParamID { kSize, kAngle, kCount, kEnabled, kColor, kPos, kName, kFloats, kNode };
 

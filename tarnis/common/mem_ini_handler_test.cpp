@@ -9,14 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "tarnis/common/testing/scratch_dir.h"
+#include "sdk/testing/scratch_dir.h"
 
 namespace tarnis {
 namespace {
 
-using testing::ReadBytes;
-using testing::ScratchDir;
-using testing::WriteBytes;
 
 // "name: key=value, key=value; name: ..." for comparing whole handlers.
 std::string Describe(const MemIniHandler& h) {

@@ -1,5 +1,6 @@
 // ScratchDir: a fresh, empty directory for tests that read and write files,
-// removed with everything in it when the test ends.
+// removed with everything in it when the test ends; and whole-file reads and
+// writes for setting up and checking those files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,6 +22,12 @@ class ScratchDir {
   }
   ~ScratchDir() {
     std::error_code ec;
+    // Tests may leave read-only directories behind; make them removable.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ec);
+    }
     if (!path_.empty()) std::filesystem::remove_all(path_, ec);
   }
   ScratchDir(const ScratchDir&) = delete;
