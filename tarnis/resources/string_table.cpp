@@ -27,7 +27,7 @@ const std::unordered_map<int, const char*>& table() {
       // Class names shown.
       {800, "Tarnis ライン"}, {850, "Tarnis マテリアル"}, {1011, "Tarnis ファイル出力"},
       {1001, "Tarnis"},
-      {900, "CLASS_NAME_BRUSH"},
+      {900, "CLASS_NAME_BRUSH"}, {136, "Tarnis ライン設定"},
   };
   return texts;
 }
