@@ -1,6 +1,8 @@
 #include "tarnis/plugin/class_table.h"
 
 #include "tarnis/line/brush/brush_class_desc.h"
+#include "tarnis/line/effect/line_manager_class_desc.h"
+#include "tarnis/line/effect/line_set_class_desc.h"
 #include "tarnis/line/effect/line_setting_class_desc.h"
 
 namespace tarnis {
@@ -11,7 +13,8 @@ const std::vector<ClassDesc2*>& ClassTable() {
   // setting, extension shader, shape control, extension holder, line render
   // element, line reflection map, line merge helper, vector output, material
   // render element.
-  static const std::vector<ClassDesc2*> table = {GetBrushDesc(), GetLineSettingDesc()};
+  static const std::vector<ClassDesc2*> table = {GetLineManagerDesc(), GetLineSetDesc(),
+                                                 GetBrushDesc(), GetLineSettingDesc()};
   return table;
 }
 

@@ -25,6 +25,7 @@ const std::unordered_map<int, const char*>& table() {
       {675, "[Tarnis] エッジ連結プロセス１"}, {676, "[Tarnis] エッジ連結プロセス2"},
       {677, "[Tarnis] ライン描画"},
       // Class names shown.
+      {500, "Tarnis ライン"}, {600, "Tarnis ラインセット"},
       {800, "Tarnis ライン"}, {850, "Tarnis マテリアル"}, {1011, "Tarnis ファイル出力"},
       {1001, "Tarnis"},
       {900, "CLASS_NAME_BRUSH"}, {136, "Tarnis ライン設定"},
