@@ -471,13 +471,24 @@ ReferenceTarget* ObjectBinder::ReadTarget(const json& j, const JsonPath& at,
 
 void ObjectBinder::BindRefs(ReferenceTarget* obj, const json& refs, const JsonPath& at) {
   reader_.ExpectObject(refs, at, "an object of references");
-  for (const auto& item : refs.items()) {
-    const std::string& key = item.key();
+  // Numbered references in number order ("2" before "10"), so list items
+  // are added in the order written.
+  std::vector<std::pair<std::string, const json*>> items;
+  for (const auto& item : refs.items()) items.emplace_back(item.key(), &item.value());
+  auto number = [](const std::string& k) {
+    bool digits = !k.empty() && k.size() <= 9 &&
+                  std::all_of(k.begin(), k.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return digits ? std::stol(k) : -1L;
+  };
+  std::stable_sort(items.begin(), items.end(), [&](const auto& a, const auto& b) {
+    long na = number(a.first), nb = number(b.first);
+    return na >= 0 && nb >= 0 ? na < nb : (na >= 0) > (nb >= 0);
+  });
+  for (const auto& [key, valuePtr] : items) {
+    const json& value = *valuePtr;
     JsonPath here = at.Key(key);
-    bool isIndex = !key.empty() && key.size() <= 9 &&
-                   std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (isIndex) {
-      SetRefByIndex(obj, std::stoi(key), item.value(), here);
+    if (long index = number(key); index >= 0) {
+      SetRefByIndex(obj, static_cast<int>(index), value, here);
       continue;
     }
     bool found = false;
@@ -488,7 +499,7 @@ void ObjectBinder::BindRefs(ReferenceTarget* obj, const json& refs, const JsonPa
         reader_.Fail(
             here, "the parameter " + Quoted(key) + " is not a reference; give it under \"params\"");
       }
-      SetParam(pb, *def, item.value(), here);
+      SetParam(pb, *def, value, here);
       found = true;
       break;
     }
@@ -502,9 +513,20 @@ void ObjectBinder::BindRefs(ReferenceTarget* obj, const json& refs, const JsonPa
 void ObjectBinder::SetRefByIndex(ReferenceTarget* obj, int index, const json& value,
                                  const JsonPath& at) {
   int count = obj->NumRefs();
+  // A growing list (the line sets of a line effect) takes the next index as
+  // a new last item.
+  if (auto* list = dynamic_cast<GrowingReferences*>(obj); list && index == count) {
+    ReferenceTarget* target = ReadTarget(value, at, {});
+    if (!target || !list->AppendReference(target)) {
+      reader_.Fail(at, "reference " + std::to_string(index) + " of " + ClassLabel(obj) +
+                           " does not take " + (target ? ClassLabel(target) : "null"));
+    }
+    return;
+  }
   if (index >= count) {
     reader_.Fail(at, "reference " + std::to_string(index) + " is out of range: " + ClassLabel(obj) +
-                         " has references 0.." + std::to_string(count - 1));
+                         " has references 0.." + std::to_string(count - 1) +
+                         (dynamic_cast<GrowingReferences*>(obj) ? " (add list items in order)" : ""));
   }
   if (auto* pb = dynamic_cast<IParamBlock2*>(obj->GetReference(index)); pb && pb->GetDesc()) {
     reader_.Fail(at, "reference " + std::to_string(index) + " holds the parameter block " +

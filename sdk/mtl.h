@@ -49,6 +49,14 @@ class MtlBase : public ReferenceTarget {
   const char* GetName() const { return name_.data(); }
   void SetName(const char* name) { name_ = name; }
 
+  // Saves and loads the name; classes with data of their own that override
+  // these call them too (SaveName / LoadName) or keep the name themselves.
+  IOResult Save(ISave* isave) override { return SaveName(isave); }
+  IOResult Load(ILoad* iload) override { return LoadName(iload); }
+  IOResult SaveName(ISave* isave);
+  // Reads the name chunk among the chunks of the current level, skipping others.
+  IOResult LoadName(ILoad* iload);
+
  private:
   CStr name_;
 };

@@ -200,6 +200,17 @@ class ReferenceTarget : public ReferenceMaker {
   bool deleting_ = false;
 };
 
+// A maker whose last references form a list that grows (the items of an
+// ordered collection) lets generic code, such as a scene-file reader, add
+// an item at the end: the new item becomes reference NumRefs().
+class GrowingReferences {
+ public:
+  virtual ~GrowingReferences() = default;
+  // Appends `target` as the new last reference; false when it is refused
+  // (for instance, an object of the wrong class).
+  virtual bool AppendReference(ReferenceTarget* target) = 0;
+};
+
 // Maps originals to their copies during one clone of a graph.
 class RemapDir {
  public:

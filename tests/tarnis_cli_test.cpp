@@ -228,6 +228,42 @@ TEST(TarnisInfo, ListsTheClassesOfTheHostAndThePlugin) {
   }
 }
 
+// A line effect with two line sets whose members are given by name.
+constexpr const char* kLineScene = R"({
+  "tarnis": 1, "render": {"width": 32, "height": 24},
+  "camera": {"position": [0, -6, 0], "target": [0, 0, 0]},
+  "materials": [{"name": "M", "class": "Standard"}],
+  "nodes": [{"name": "Box", "mesh": {"primitive": "box", "size": [2, 2, 2]}, "material": "M"},
+            {"name": "Ball", "mesh": {"primitive": "sphere", "radius": 1}},
+            {"name": "Group01", "group": true, "children": ["Box"]}],
+  "effects": [{"class": "Tarnis_Line", "params": {"main": {"overSampling": 2}},
+    "refs": {"1": {"class": "Tarnis_LineSet",
+                   "params": {"main": {"name": "Outlines", "objects": ["Group01"], "mtls": ["M"]},
+                              "type1": {"lineSize1": 2.0, "edgeIsect1": true}}},
+             "2": {"class": "Tarnis_LineSet", "params": {"main": {"name": "Ball", "objects": ["Ball"]}}}}}]
+})";
+
+TEST(TarnisInfo, ListsTheLineSetsOfALineEffectAndKeepsThemInASavedScene) {
+  ScratchDir dir;
+  WriteBytes(dir.File("lines.json"), kLineScene);
+  for (const char* scene : {"lines.json", "lines.tscene"}) {
+    if (std::string(scene) == "lines.tscene") {
+      ASSERT_EQ(RunTarnis({"convert", "lines.json", "lines.tscene"}, dir.Path().string()).status, 0);
+    }
+    RunResult run = RunTarnis({"info", scene}, dir.Path().string());
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::string expected =
+        "    Tarnis_Line\n"
+        "      Outlines  Tarnis_LineSet\n"
+        "        objects: Group01\n"
+        "        mtls: M\n"
+        "        settings: 18\n"
+        "      Ball  Tarnis_LineSet\n"
+        "        objects: Ball\n";
+    EXPECT_NE(run.output.find(expected), std::string::npos) << scene << "\n" << run.output;
+  }
+}
+
 TEST(TarnisHelp, EveryCommandHasHelp) {
   ScratchDir dir;
   for (std::vector<std::string> args :

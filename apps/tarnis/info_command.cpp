@@ -7,6 +7,8 @@
 #include "apps/tarnis/scene_files.h"
 #include "host/param_binder.h"
 #include "sdk/effect.h"
+#include "sdk/inode.h"
+#include "sdk/param_block.h"
 
 namespace tarnis_cli {
 
@@ -72,14 +74,60 @@ void DescribeCamera(std::ostream& out, host::Scene& scene) {
   out << ", at " << Triple(p.x, p.y, p.z) << "\n";
 }
 
+// The display name of an object: a material's or map's name, an element's
+// name, or the text parameter "name" of its blocks; empty when it has none.
+std::string NameOf(ReferenceTarget* t) {
+  if (auto* mtl = dynamic_cast<MtlBase*>(t); mtl && *mtl->GetName()) return mtl->GetName();
+  if (auto* element = dynamic_cast<IRenderElement*>(t)) return element->ElementName();
+  for (IParamBlock2* pb : host::ParamBlocksOf(t)) {
+    const ParamDef* def = pb->GetDesc()->GetParamDefByName("name");
+    if (def && (def->type == TYPE_STRING)) return pb->GetStr(def->id);
+  }
+  return {};
+}
+
+// The node and material tables of an object's blocks, as "objects: A, B".
+void DescribeMembers(std::ostream& out, ReferenceTarget* t, const std::string& indent) {
+  for (IParamBlock2* pb : host::ParamBlocksOf(t)) {
+    const ParamBlockDesc2& desc = *pb->GetDesc();
+    for (int i = 0; i < desc.Count(); ++i) {
+      const ParamDef& def = desc.GetParamDefByIndex(i);
+      if (def.type != TYPE_INODE_TAB && def.type != TYPE_MTL_TAB) continue;
+      out << indent << def.internalName << ":";
+      for (int k = 0; k < pb->Count(def.id); ++k) {
+        ReferenceTarget* member = pb->GetReferenceTarget(def.id, 0, k);
+        if (auto* node = dynamic_cast<INode*>(member)) out << " " << node->GetName();
+        if (auto* mtl = dynamic_cast<MtlBase*>(member)) out << " " << mtl->GetName();
+      }
+      out << "\n";
+    }
+  }
+}
+
+// An effect's own items (the line sets of a line effect): the effects among
+// its references, with their names, members and the maps they hold.
+void DescribeItems(std::ostream& out, ReferenceTarget* effect) {
+  for (int i = 0; i < effect->NumRefs(); ++i) {
+    ReferenceTarget* item = effect->GetReference(i);
+    if (!dynamic_cast<Effect*>(item)) continue;
+    out << "      " << NameOf(item) << "  " << host::ClassLabel(item) << "\n";
+    DescribeMembers(out, item, "        ");
+    int settings = 0;
+    for (int r = 0; r < item->NumRefs(); ++r) {
+      if (dynamic_cast<Texmap*>(item->GetReference(r))) ++settings;
+    }
+    if (settings > 0) out << "        settings: " << settings << "\n";
+  }
+}
+
 void DescribeList(std::ostream& out, const char* title, host::RefList& list) {
   out << "  " << title << list.Count() << "\n";
   for (int i = 0; i < list.Count(); ++i) {
     ReferenceTarget* t = list.Get(i);
     out << "    ";
-    if (auto* mtl = dynamic_cast<MtlBase*>(t)) out << mtl->GetName() << "  ";
-    if (auto* element = dynamic_cast<IRenderElement*>(t)) out << element->ElementName() << "  ";
+    if (std::string name = NameOf(t); !name.empty()) out << name << "  ";
     out << host::ClassLabel(t) << "\n";
+    DescribeItems(out, t);
   }
 }
 

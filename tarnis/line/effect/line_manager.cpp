@@ -190,6 +190,13 @@ LineSet* LineManager::LineSetOfMaterial(Mtl* mtl) const {
   return nullptr;
 }
 
+bool LineManager::AppendReference(ReferenceTarget* target) {
+  auto* set = dynamic_cast<LineSet*>(target);
+  if (!set || IndexOf(set) >= 0) return false;
+  InsertLineSet(-1, set);
+  return true;
+}
+
 void LineManager::InsertLineSet(int position, LineSet* set) {
   if (!set) return;
   if (position < 0 || position > NumLineSets()) position = NumLineSets();

@@ -46,7 +46,7 @@ void BindLineManagerBlock(ClassDesc2* cd);
 // The undo step name of every list edit.
 inline constexpr const char* kLineListUndoName = "パラメータ変更";
 
-class LineManager : public Effect {
+class LineManager : public Effect, public GrowingReferences {
  public:
   // A new effect with its main block and an empty list; with `loading` the
   // block slot stays empty for a saved scene to fill.
@@ -83,6 +83,10 @@ class LineManager : public Effect {
   void InsertLineSet(int position, LineSet* set);
   void RemoveLineSet(LineSet* set);
   void SwapLineSets(int i);
+
+  // Appends an existing line set (a scene description's reference n + 1);
+  // anything else is refused.
+  bool AppendReference(ReferenceTarget* target) override;
 
   // Drawing is the line engine's work, which the plug-in does not have yet:
   // until it lands, applying the effect leaves the bitmap as it is.
