@@ -18,13 +18,14 @@ class TestNode : public INode {
  public:
   explicit TestNode(INode* parent = nullptr, bool head = false, bool member = false)
       : parent_(parent), head_(head), member_(member) {}
+  Matrix3 tm;  // node to world
   const char* GetName() override { return name_.c_str(); }
   void SetName(const char* name) override { name_ = name; }
   bool IsRootNode() override { return parent_ == nullptr && root_; }
   INode* GetParentNode() override { return parent_; }
   int NumberOfChildren() override { return 0; }
   INode* GetChildNode(int) override { return nullptr; }
-  Matrix3 GetNodeTM(TimeValue, Interval*) override { return {}; }
+  Matrix3 GetNodeTM(TimeValue, Interval*) override { return tm; }
   Matrix3 GetObjectTM(TimeValue, Interval*) override { return {}; }
   Mesh* GetMesh(TimeValue) override { return nullptr; }
   ReferenceTarget* GetObjectRef() override { return nullptr; }
