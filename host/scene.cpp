@@ -5,6 +5,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "sdk/ref_graph.h"
 #include "sdk/save_load.h"
 
 namespace host {
@@ -244,53 +245,13 @@ Scene::Scene() {
   libraryHolder_.Set(library_);
 }
 
-namespace {
-
-// Every object reachable from `from` through reference slots, `from` first.
-std::vector<ReferenceTarget*> reachable(std::vector<ReferenceTarget*> from) {
-  std::vector<ReferenceTarget*> all;
-  std::unordered_set<ReferenceTarget*> seen;
-  auto visit = [&](ReferenceTarget* t) {
-    if (t && seen.insert(t).second) all.push_back(t);
-  };
-  for (ReferenceTarget* t : from) visit(t);
-  for (size_t i = 0; i < all.size(); ++i) {
-    for (int r = 0; r < all[i]->NumRefs(); ++r) visit(all[i]->GetReference(r));
-  }
-  return all;
-}
-
-}  // namespace
-
 Scene::~Scene() {
   // Objects of a scene may reference each other in cycles (a material with a
-  // node parameter that names the node wearing it); such a cycle would keep
-  // itself alive. Every reference inside the scene is cut, so that what only
-  // the scene kept goes with it; objects that something outside the scene
-  // still references (another scene, an undo record), and what they lead
-  // to, are left as they are.
-  std::vector<ReferenceTarget*> all =
-      reachable({rootHolder_.Get(), effects_, elements_, library_});
-  std::unordered_set<ReferenceMaker*> inside(all.begin(), all.end());
-  for (ReferenceHolder* h : {&rootHolder_, &effectsHolder_, &elementsHolder_, &libraryHolder_})
-    inside.insert(h);
-  std::vector<ReferenceTarget*> external;
-  for (ReferenceTarget* t : all) {
-    for (ReferenceMaker* d : t->Dependents()) {
-      if (!inside.count(d)) {
-        external.push_back(t);
-        break;
-      }
-    }
-  }
-  std::vector<ReferenceTarget*> kept = reachable(external);
-  std::unordered_set<ReferenceTarget*> keptSet(kept.begin(), kept.end());
-  std::vector<std::unique_ptr<ReferenceHolder>> hold;
-  hold.reserve(all.size());
-  for (ReferenceTarget* t : all) hold.push_back(std::make_unique<ReferenceHolder>(t));
-  for (ReferenceTarget* t : all) {
-    if (!keptSet.count(t)) t->DeleteAllRefs();
-  }
+  // node parameter that names the node wearing it); what only the scene kept
+  // goes with it, while what something outside still holds stays whole.
+  ReferenceTarget* roots[] = {rootHolder_.Get(), effects_, elements_, library_};
+  ReferenceMaker* owners[] = {&rootHolder_, &effectsHolder_, &elementsHolder_, &libraryHolder_};
+  ReleaseGraph(roots, owners);
 }
 
 void Scene::Adopt(HostNode* root, RefList* effects, RefList* elements, RefList* library) {

@@ -423,3 +423,57 @@ GraphLoadResult LoadReferenceGraph(std::span<const uint8_t> bytes) {
   MemoryLoad in(bytes);
   return LoadReferenceGraph(in);
 }
+
+namespace {
+
+// Every object reachable from `from` through reference slots.
+std::vector<ReferenceTarget*> reachableFrom(std::span<ReferenceTarget* const> from) {
+  std::vector<ReferenceTarget*> all;
+  std::unordered_set<ReferenceTarget*> seen;
+  auto visit = [&](ReferenceTarget* t) {
+    if (t && seen.insert(t).second) all.push_back(t);
+  };
+  for (ReferenceTarget* t : from) visit(t);
+  for (size_t i = 0; i < all.size(); ++i) {
+    for (int r = 0; r < all[i]->NumRefs(); ++r) visit(all[i]->GetReference(r));
+  }
+  return all;
+}
+
+}  // namespace
+
+void ReleaseGraph(std::span<ReferenceTarget* const> roots,
+                  std::span<ReferenceMaker* const> owners) {
+  std::vector<ReferenceTarget*> all = reachableFrom(roots);
+  std::unordered_set<ReferenceMaker*> inside(all.begin(), all.end());
+  inside.insert(owners.begin(), owners.end());
+  std::vector<ReferenceTarget*> external;
+  for (ReferenceTarget* t : all) {
+    for (ReferenceMaker* d : t->Dependents()) {
+      if (!inside.count(d)) {
+        external.push_back(t);
+        break;
+      }
+    }
+  }
+  std::vector<ReferenceTarget*> kept = reachableFrom(external);
+  std::unordered_set<ReferenceTarget*> keptSet(kept.begin(), kept.end());
+  // Everything is held while the links are cut, so nothing goes mid-way.
+  std::vector<std::unique_ptr<ReferenceHolder>> hold;
+  hold.reserve(all.size());
+  for (ReferenceTarget* t : all) hold.push_back(std::make_unique<ReferenceHolder>(t));
+  for (ReferenceTarget* t : all) {
+    if (!keptSet.count(t)) t->DeleteAllRefs();
+  }
+}
+
+LoadedGraph::~LoadedGraph() {
+  std::vector<ReferenceTarget*> targets;
+  std::vector<ReferenceMaker*> owners;
+  for (const auto& holder : roots) {
+    if (!holder) continue;
+    targets.push_back(holder->Get());
+    owners.push_back(holder.get());
+  }
+  ReleaseGraph(targets, owners);
+}

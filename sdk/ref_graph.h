@@ -44,6 +44,12 @@ bool SaveReferenceGraph(MemorySave& out, std::span<ReferenceTarget* const> roots
 // the LoadedGraph (or whoever takes the holders) lives. As always, objects
 // that reference each other in a cycle stay alive until the cycle is broken.
 struct LoadedGraph {
+  LoadedGraph() = default;
+  LoadedGraph(LoadedGraph&&) = default;
+  LoadedGraph& operator=(LoadedGraph&&) = default;
+  // Objects that only the graph still holds go, cycles among them included.
+  ~LoadedGraph();
+
   std::vector<std::unique_ptr<ReferenceHolder>> roots;
   // Messages about data that was skipped (unknown classes and the like).
   std::vector<std::string> warnings;
@@ -52,6 +58,13 @@ struct LoadedGraph {
   // Root i (null when it was saved null or its class is unknown).
   ReferenceTarget* Root(size_t i) const { return roots[i]->Get(); }
 };
+
+// Frees what only `owners` keep of the graph reachable from `roots`, also
+// when its objects reference each other in cycles: every reference between
+// such objects is cut. Objects that something else references (another
+// scene, an undo record), and what they lead to, are left whole.
+void ReleaseGraph(std::span<ReferenceTarget* const> roots,
+                  std::span<ReferenceMaker* const> owners);
 
 // The graph, or why it could not be read.
 struct GraphLoadResult {

@@ -411,6 +411,33 @@ TEST_F(RefGraph, EveryTruncatedGraphIsRefused) {
   Release(s);
 }
 
+TEST_F(RefGraph, ALoadedGraphNobodyTookFreesItsCyclesWhenDropped) {
+  Sample s;
+  MakeSample(s);
+  ASSERT_EQ(GraphNode::alive, 4);
+  {
+    GraphLoadResult loaded = LoadReferenceGraph(Save({s.a}));
+    ASSERT_TRUE(loaded) << loaded.error;
+    EXPECT_EQ(GraphNode::alive, 8);
+  }
+  EXPECT_EQ(GraphNode::alive, 4);
+  // A root someone holds keeps its part of the graph whole.
+  ReferenceHolder kept;
+  {
+    GraphLoadResult loaded = LoadReferenceGraph(Save({s.a}));
+    ASSERT_TRUE(loaded) << loaded.error;
+    kept.Set(loaded.graph->Root(0));
+  }
+  EXPECT_EQ(GraphNode::alive, 8);
+  auto* a = kept.GetAs<GraphNode>();
+  ASSERT_NE(a->Ref(1), nullptr);
+  EXPECT_EQ(a->Ref(1)->value, s.a->Ref(1)->value);
+  BreakCycles({a});
+  kept.Release();
+  EXPECT_EQ(GraphNode::alive, 4);
+  Release(s);
+}
+
 TEST_F(RefGraph, CorruptedGraphsNeverCrashOrLeak) {
   Sample s;
   MakeSample(s);
