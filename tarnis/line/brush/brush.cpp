@@ -16,8 +16,6 @@ namespace tarnis {
 
 namespace {
 
-constexpr uint16_t kNameChunk = 0x0100;
-
 uint64_t NextGeneration() {
   static std::atomic<uint64_t> counter{0};
   return ++counter;
@@ -244,25 +242,11 @@ ReferenceTarget* Brush::Clone(RemapDir& remap) {
 
 // --- Saving and loading ---------------------------------------------------------------
 
-IOResult Brush::Save(ISave* isave) {
-  isave->BeginChunk(kNameChunk);
-  const IOResult r = isave->WriteString(GetName());
-  isave->EndChunk();
-  return r;
-}
+IOResult Brush::Save(ISave* isave) { return SaveName(isave); }
 
 IOResult Brush::Load(ILoad* iload) {
   loading_ = true;
-  IOResult r = IO_OK;
-  while ((r = iload->OpenChunk()) == IO_OK) {
-    if (iload->CurChunkID() == kNameChunk) {
-      std::string name;
-      if (iload->ReadString(name) != IO_OK) return IO_ERROR;
-      SetName(name.c_str());
-    }
-    if (iload->CloseChunk() != IO_OK) return IO_ERROR;
-  }
-  if (r == IO_ERROR) return IO_ERROR;
+  if (LoadName(iload) != IO_OK) return IO_ERROR;
   iload->RegisterPostLoadCallback(std::make_unique<BrushPostLoadCallback>(this));
   return IO_OK;
 }

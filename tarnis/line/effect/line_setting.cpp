@@ -16,8 +16,6 @@ namespace tarnis {
 
 namespace {
 
-constexpr uint16_t kNameChunk = 0x0100;
-
 // Turns a map that would make the setting contain itself into "no map".
 class SelfMapAccessor : public PBAccessor {
  public:
@@ -295,25 +293,11 @@ ReferenceTarget* LineSetting::Clone(RemapDir& remap) {
 
 // --- Saving and loading ------------------------------------------------------------
 
-IOResult LineSetting::Save(ISave* isave) {
-  isave->BeginChunk(kNameChunk);
-  const IOResult r = isave->WriteString(GetName());
-  isave->EndChunk();
-  return r;
-}
+IOResult LineSetting::Save(ISave* isave) { return SaveName(isave); }
 
 IOResult LineSetting::Load(ILoad* iload) {
   loading_ = true;
-  IOResult r = IO_OK;
-  while ((r = iload->OpenChunk()) == IO_OK) {
-    if (iload->CurChunkID() == kNameChunk) {
-      std::string name;
-      if (iload->ReadString(name) != IO_OK) return IO_ERROR;
-      SetName(name.c_str());
-    }
-    if (iload->CloseChunk() != IO_OK) return IO_ERROR;
-  }
-  if (r == IO_ERROR) return IO_ERROR;
+  if (LoadName(iload) != IO_OK) return IO_ERROR;
   iload->RegisterPostLoadCallback(std::make_unique<LineSettingPostLoad>(this));
   return IO_OK;
 }
