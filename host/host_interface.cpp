@@ -5,6 +5,8 @@
 
 #include <filesystem>
 
+#include "host/frame_writer.h"
+
 namespace host {
 
 static_assert(std::atomic<bool>::is_always_lock_free,
@@ -70,6 +72,23 @@ void HostInterface::ProgressUpdate(int percent, const char* title) {
 
 void HostInterface::ProgressEnd() {
   progress_.End();
+}
+
+void HostInterface::SetInspectionPath(const std::string& kind, const std::string& path,
+                                      bool sequence) {
+  std::lock_guard<std::mutex> guard(dirMutex_);
+  if (path.empty()) {
+    inspections_.erase(kind);
+  } else {
+    inspections_[kind] = {path, sequence};
+  }
+}
+
+std::string HostInterface::InspectionPath(const char* kind, TimeValue t) {
+  std::lock_guard<std::mutex> guard(dirMutex_);
+  auto it = inspections_.find(kind ? kind : "");
+  if (it == inspections_.end()) return {};
+  return FramePath(it->second.path, t / GetTicksPerFrame(), it->second.sequence);
 }
 
 }  // namespace host

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -59,7 +60,17 @@ class HostInterface : public Interface {
   void ProgressUpdate(int percent, const char* title = nullptr) override;
   void ProgressEnd() override;
 
+  // Asks plug-ins for the inspection output `kind` at `path`; in a sequence
+  // each frame's file gets the frame number like the frame images.
+  void SetInspectionPath(const std::string& kind, const std::string& path, bool sequence);
+  std::string InspectionPath(const char* kind, TimeValue t) override;
+
  private:
+  struct Inspection {
+    std::string path;
+    bool sequence = false;
+  };
+  std::map<std::string, Inspection> inspections_;
   Scene* scene_;
   std::atomic<TimeValue> time_{0};
   std::atomic<bool> cancel_{false};

@@ -61,6 +61,13 @@ class Interface {
   virtual void ProgressUpdate(int percent, const char* title = nullptr) = 0;
   virtual void ProgressEnd() = 0;
 
+  // Where a plug-in writes an inspection output of kind `kind` (for
+  // instance "edges") for the frame at time t; empty when none was asked for.
+  virtual std::string InspectionPath(const char* kind, TimeValue t) {
+    (void)kind, (void)t;
+    return {};
+  }
+
   // Offers a class to the host's class directory: 1 when added, another
   // value when a class with those ids is present. DeleteClass withdraws it.
   virtual int AddClass(ClassDesc2* cd);

@@ -28,6 +28,8 @@ void AddRenderCommand(CLI::App& app, tarnis_cli::RenderOptions& o) {
   cmd->add_option("--bits", o.bits, "Bits a channel of PNG files: 8 or 16")
       ->check(CLI::IsMember({8, 16}));
   cmd->add_option("--plugin", o.plugins, "Also load this plug-in module (.so)");
+  cmd->add_option("--dump-edges", o.dumpEdges,
+                  "Also write the detected line pieces of each frame as an SVG file");
 }
 
 }  // namespace

@@ -157,6 +157,9 @@ int RunRender(const RenderOptions& options) {
   }
 
   host::HostInterface ip(scene.get());
+  if (!options.dumpEdges.empty()) {
+    ip.SetInspectionPath("edges", options.dumpEdges, settings.firstFrame != settings.lastFrame);
+  }
   InstalledInterface installed(ip);
   InterruptToCancel interrupt(ip.CancelFlag());
   auto start = std::chrono::steady_clock::now();

@@ -17,6 +17,7 @@ struct RenderOptions {
   std::optional<int> samples, threads;
   int bits = 8;
   std::vector<std::string> plugins;
+  std::string dumpEdges;  // SVG of the detected line pieces of each frame; empty: none
 };
 
 // Exit codes: 0 done, 1 bad input or a failed render, 130 stopped by Ctrl-C.

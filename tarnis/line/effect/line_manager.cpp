@@ -10,6 +10,8 @@
 #include "tarnis/line/effect/line_manager_class_desc.h"
 #include "tarnis/line/effect/line_set.h"
 #include "tarnis/line/effect/setting_holder.h"
+#include "tarnis/line/engine/line_engine.h"
+#include "sdk/interface.h"
 
 namespace tarnis {
 
@@ -97,13 +99,22 @@ SettingHolder* LineSettingClipboard() {
   return Clipboard().GetAs<SettingHolder>();
 }
 
+LineRenderState::LineRenderState() = default;
+LineRenderState::~LineRenderState() = default;
+
 LineManager::LineManager(bool loading) {
-  if (gInstances++ == 0) Clipboard().Set(new SettingHolder);
+  if (gInstances++ == 0) {
+    Clipboard().Set(new SettingHolder);
+    RegisterLineEngineNotifications();
+  }
   if (!loading) GetLineManagerDesc()->MakeAutoParamBlocks(this);
 }
 
 LineManager::~LineManager() {
-  if (--gInstances == 0) Clipboard().Release();
+  if (--gInstances == 0) {
+    Clipboard().Release();
+    UnregisterLineEngineNotifications();
+  }
 }
 
 IParamBlock2* LineManager::MainBlock() const {
@@ -224,9 +235,11 @@ void LineManager::Changed() {
   NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
 }
 
-void LineManager::Apply(TimeValue, Bitmap*, RenderGlobalContext*, CheckAbortCallback*) {
-  // The line engine that chains, draws and composites the strokes is not
-  // part of the plug-in yet; nothing is drawn here until it is.
+void LineManager::Apply(TimeValue t, Bitmap* bm, RenderGlobalContext* gc,
+                        CheckAbortCallback* checkAbort) {
+  if (checkAbort && checkAbort->Check()) return;
+  const bool reuse = !GetCOREInterface()->IsNetServer();
+  RenderLines(*this, t, bm, gc, checkAbort, nullptr, reuse);
 }
 
 void LineManager::GetClassName(CStr& s) {

@@ -10,6 +10,8 @@
 // the last one to go releases it.
 #pragma once
 
+#include <memory>
+#include <mutex>
 #include <span>
 #include <vector>
 
@@ -21,8 +23,23 @@ class ClassDesc2;
 
 namespace tarnis {
 
+class LineEngine;
 class LineSet;
 class SettingHolder;
+
+// The render-time state of one line effect: its line engines (the frame's
+// and the one motion detection uses), the lock that guards them while the
+// engine runs, the per-line-set frame offsets of motion detection and the
+// scale lineSizeType 1 applies.
+struct LineRenderState {
+  LineRenderState();
+  ~LineRenderState();
+  std::unique_ptr<LineEngine> engine;
+  std::unique_ptr<LineEngine> motionEngine;
+  std::recursive_mutex lock;
+  std::vector<int> frameOffsets;
+  float referenceScale = 0.0f;  // 0 until a frame has set it
+};
 
 inline constexpr Class_ID kLineManagerClassID(0x54022257, 0x0814C613);
 inline constexpr int kLineManagerMainRef = 0;
@@ -88,10 +105,12 @@ class LineManager : public Effect, public GrowingReferences {
   // anything else is refused.
   bool AppendReference(ReferenceTarget* target) override;
 
-  // Drawing is the line engine's work, which the plug-in does not have yet:
-  // until it lands, applying the effect leaves the bitmap as it is.
+  // Draws the frame's lines: the geometry found after the frame was rendered
+  // is reused (unless the host renders as a network server, or the geometry
+  // half did not run for this frame), then the drawing half runs.
   void Apply(TimeValue t, Bitmap* bm, RenderGlobalContext* gc,
              CheckAbortCallback* checkAbort) override;
+  LineRenderState& RenderState() { return *render_; }
 
   // --- Object model --------------------------------------------------------------
   Class_ID ClassID() override { return kLineManagerClassID; }
@@ -116,6 +135,7 @@ class LineManager : public Effect, public GrowingReferences {
 
   IParamBlock2* main_ = nullptr;
   std::vector<LineSet*> sets_;
+  std::unique_ptr<LineRenderState> render_ = std::make_unique<LineRenderState>();
 };
 
 // The process-wide line-setting clipboard: null while no LineManager exists.
