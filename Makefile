@@ -39,6 +39,7 @@ bench: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
 	./build/release/bench/sdk_bench
+	./build/release/bench/line_bench
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

@@ -469,9 +469,17 @@ T ParamNamed(ReferenceTarget* obj, const char* name) {
 
 TEST(DemoScene, LoadsWithItsMaterialsBound) {
   RegisterHostClasses();
-  std::string path =
+  const std::string demo =
       (std::filesystem::path(__FILE__).parent_path().parent_path() / "examples/demo/demo.json")
           .string();
+  // The demo's line effect belongs to the plug-in, which the host's tests do
+  // not load: the rest of the demo is read without it.
+  nlohmann::json json = nlohmann::json::parse(ReadBytes(demo));
+  ASSERT_TRUE(json.contains("effects"));
+  json.erase("effects");
+  ScratchDir dir;
+  const std::string path = dir.File("demo.json");
+  WriteBytes(path, json.dump());
   std::vector<std::string> warnings;
   std::string error;
   auto scene = LoadSceneFile(path, &warnings, &error);

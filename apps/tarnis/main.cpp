@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tarnis: %s (see tarnis --help)\n", e.what());
     return 1;
   }
+  tarnis_cli::BeginSession();
   int code = 0;
   if (*info && listClasses) {
     code = tarnis_cli::RunListClasses(infoPlugins);

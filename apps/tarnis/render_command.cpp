@@ -52,13 +52,19 @@ class InterruptToCancel {
   struct sigaction previous_ = {};
 };
 
-// Installs the host's interface for the render and takes it out again.
+// Installs the host's interface over the scene for the render, and puts the
+// session's interface back afterwards.
 class InstalledInterface {
  public:
-  explicit InstalledInterface(host::HostInterface& ip) { SetCOREInterface(&ip); }
-  ~InstalledInterface() { SetCOREInterface(nullptr); }
+  explicit InstalledInterface(host::HostInterface& ip) : previous_(SessionInterface()) {
+    SetCOREInterface(&ip);
+  }
+  ~InstalledInterface() { SetCOREInterface(previous_); }
   InstalledInterface(const InstalledInterface&) = delete;
   InstalledInterface& operator=(const InstalledInterface&) = delete;
+
+ private:
+  Interface* previous_;
 };
 
 bool ParseInt(std::string_view text, int& out) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "host/host_classes.h"
+#include "host/host_interface.h"
 #include "host/plugin_loader.h"
 #include "host/scene_file.h"
 #include "host/scene_loader.h"
@@ -28,7 +29,16 @@ std::string DemoScenePath() {
 
 namespace {
 bool gStarted = false;
+std::unique_ptr<host::HostInterface> gSession;
 }  // namespace
+
+void BeginSession() {
+  if (gSession) return;
+  gSession = std::make_unique<host::HostInterface>(nullptr);
+  SetCOREInterface(gSession.get());
+}
+
+Interface* SessionInterface() { return gSession.get(); }
 
 void LoadClasses(const std::vector<std::string>& pluginFiles, std::vector<std::string>* warnings) {
   // Modules stay loaded for the whole run: objects of their classes live until exit.
@@ -49,6 +59,8 @@ void LoadClasses(const std::vector<std::string>& pluginFiles, std::vector<std::s
 void EndSession() {
   if (gStarted) BroadcastNotification(NOTIFY_SYSTEM_SHUTDOWN);
   gStarted = false;
+  SetCOREInterface(nullptr);
+  gSession.reset();
 }
 
 std::unique_ptr<host::Scene> LoadScene(const std::string& path, std::vector<std::string>* warnings,

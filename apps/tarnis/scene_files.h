@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/scene.h"
+#include "sdk/interface.h"
 
 namespace tarnis_cli {
 
@@ -24,6 +25,12 @@ void LoadClasses(const std::vector<std::string>& pluginFiles, std::vector<std::s
 // Tells plug-ins that the program ends (NOTIFY_SYSTEM_SHUTDOWN), when the
 // start was announced.
 void EndSession();
+
+// The host interface of the whole run (no scene: settings directory, cancel
+// flag, progress), installed by BeginSession before plug-ins load and taken
+// out by EndSession after they heard of the shutdown. Null outside a session.
+void BeginSession();
+Interface* SessionInterface();
 
 // A scene from a description (*.json) or a saved scene (*.tscene), by the
 // name's extension; null with one line in `error`.

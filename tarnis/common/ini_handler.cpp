@@ -15,6 +15,7 @@
 #include "sdk/inode.h"
 #include "sdk/interface.h"
 #include "tarnis/common/ini_values.h"
+#include "tarnis/common/shape_control.h"
 
 namespace tarnis {
 namespace fs = std::filesystem;
@@ -305,6 +306,55 @@ bool IniHandler::ReadCurve(const char* section, ICurve& curve, const char* prefi
     // The whole curve is being replaced point by point: neighbours still
     // hold old values, so constraints against them would bend the new ones.
     if (!curve.SetPoint(t, i, pt, /*checkConstraints=*/false)) return false;
+  }
+  return true;
+}
+
+// --- Shapes -------------------------------------------------------------------
+
+namespace {
+constexpr char kShapePrefix[] = "hi_";
+}  // namespace
+
+void IniHandler::WriteShape(const char* section, const QvPolygonCtrl& shape) {
+  const std::string p = kShapePrefix;
+  WriteInt(section, p + "num", shape.NumNodes());
+  for (int i = 0; i < shape.NumNodes(); ++i) {
+    const ShapeNode node = shape.GetNode(i);
+    const Point2 in = shape.InHandle(i);
+    const Point2 out = shape.OutHandle(i);
+    const std::string k = p + std::to_string(i);
+    WriteFloat(section, k + "a", node.angle);
+    WriteFloat(section, k + "r", node.radius);
+    WriteInt(section, k + "t", node.type);
+    WriteFloat(section, k + "h0x", in.x);
+    WriteFloat(section, k + "h0y", in.y);
+    WriteFloat(section, k + "h1x", out.x);
+    WriteFloat(section, k + "h1y", out.y);
+  }
+}
+
+bool IniHandler::ReadShape(const char* section, QvPolygonCtrl& shape) {
+  const std::string p = kShapePrefix;
+  std::optional<int> num = ReadInt(section, p + "num");
+  if (!num || *num < 0 || *num > kMaxShapeNodes) return false;
+  QvPolygonCtrl::BatchEdit batch(shape);
+  if (!shape.Reset(*num)) return false;
+  for (int i = 0; i < *num; ++i) {
+    const std::string k = p + std::to_string(i);
+    std::optional<float> angle = ReadFloat(section, k + "a");
+    std::optional<float> radius = angle ? ReadFloat(section, k + "r") : std::nullopt;
+    std::optional<int> type = radius ? ReadInt(section, k + "t") : std::nullopt;
+    float h[4] = {};
+    const char* names[] = {"h0x", "h0y", "h1x", "h1y"};
+    bool complete = type.has_value();
+    for (int c = 0; c < 4 && complete; ++c) {
+      std::optional<float> v = ReadFloat(section, k + names[c]);
+      complete = v.has_value();
+      if (complete) h[c] = *v;
+    }
+    if (!complete) return false;
+    shape.SetNode(i, *angle, *radius, *type, Point2(h[0], h[1]), Point2(h[2], h[3]));
   }
   return true;
 }

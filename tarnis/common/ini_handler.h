@@ -1,6 +1,6 @@
 // IniHandler: one settings file of the plug-in, read and written key by key,
 // plus the operations built on those keys that store parameter blocks,
-// descriptor defaults, curves and texture coordinates. Also here: the
+// descriptor defaults, curves, shapes and texture coordinates. Also here: the
 // plug-in's settings directory, the handler types of each settings file and
 // the save-as-default step every panel's button runs.
 //
@@ -27,6 +27,8 @@
 #include "tarnis/common/ini_file.h"
 
 namespace tarnis {
+
+class QvPolygonCtrl;
 
 // Picks the parameters a block operation handles, by id.
 using ParamFilter = std::function<bool(ParamID)>;
@@ -102,6 +104,19 @@ class IniHandler {
   // value that does not parse), leaving the points read so far and the rest
   // as they were, and answers false; true when every point was read.
   bool ReadCurve(const char* section, ICurve& curve, const char* prefix = "");
+
+  // Writes the shape under keys with the prefix "hi_": "hi_num" (the node
+  // count), then per node i "hi_<i>a" (angle), "hi_<i>r" (radius), "hi_<i>t"
+  // (type, "%d") and the handles as the outline uses them: "hi_<i>h0x",
+  // "h0y" the incoming one, "hi_<i>h1x", "h1y" the outgoing one (0 0 for a
+  // corner; minus the incoming one for a smooth node).
+  void WriteShape(const char* section, const QvPolygonCtrl& shape);
+  // Resets the shape to "hi_num" nodes, then sets node after node and stops
+  // at the first node with a key missing or not parsing (it and the nodes
+  // after it keep their reset values): false then, true when every node was
+  // read. A count that is missing, negative or above kMaxShapeNodes changes
+  // nothing and answers false.
+  bool ReadShape(const char* section, QvPolygonCtrl& shape);
 
   // Writes the generator's settings under keys "StdUV_<name>" (mapping,
   // offsets, scales, angles, blur, noise, tiling, channel, flags, source,

@@ -1,5 +1,6 @@
 #include "tarnis/plugin/class_table.h"
 
+#include "tarnis/common/shape_control_class_desc.h"
 #include "tarnis/line/brush/brush_class_desc.h"
 #include "tarnis/line/effect/line_manager_class_desc.h"
 #include "tarnis/line/effect/line_set_class_desc.h"
@@ -14,7 +15,8 @@ const std::vector<ClassDesc2*>& ClassTable() {
   // element, line reflection map, line merge helper, vector output, material
   // render element.
   static const std::vector<ClassDesc2*> table = {GetLineManagerDesc(), GetLineSetDesc(),
-                                                 GetBrushDesc(), GetLineSettingDesc()};
+                                                 GetBrushDesc(), GetLineSettingDesc(),
+                                                 GetQvPolygonCtrlDesc()};
   return table;
 }
 

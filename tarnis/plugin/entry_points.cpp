@@ -3,6 +3,7 @@
 
 #include "sdk/plugin_api.h"
 #include "tarnis/plugin/class_table.h"
+#include "tarnis/plugin/plugin_setup.h"
 #include "tarnis/resources/string_table.h"
 
 namespace {
@@ -23,10 +24,9 @@ TARNIS_PLUGIN_EXPORT int LibNumberClasses() {
   return static_cast<int>(tarnis::ClassTable().size());
 }
 
+// The first call runs the plug-in's one-time set-up.
 TARNIS_PLUGIN_EXPORT ClassDesc* LibClassDesc(int i) {
-  const auto& table = tarnis::ClassTable();
-  if (i < 0 || i >= static_cast<int>(table.size())) return nullptr;
-  return table[static_cast<size_t>(i)];
+  return tarnis::ModuleSetup().ClassDesc(i);
 }
 
 TARNIS_PLUGIN_EXPORT unsigned long LibVersion() { return Get3DSMAXVersion(); }

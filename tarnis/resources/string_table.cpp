@@ -29,6 +29,9 @@ const std::unordered_map<int, const char*>& table() {
       {800, "Tarnis ライン"}, {850, "Tarnis マテリアル"}, {1011, "Tarnis ファイル出力"},
       {1001, "Tarnis"},
       {900, "CLASS_NAME_BRUSH"}, {136, "Tarnis ライン設定"},
+      // Parameters of the shape control, by parameter id from 700.
+      {700, "ノード角度"}, {701, "ノード半径"}, {702, "リセット時のノード数"},
+      {703, "ノードタイプ"}, {704, "ハンドル0"}, {705, "ハンドル1"},
   };
   return texts;
 }

@@ -1,10 +1,10 @@
 // Test fixtures of the line engine: small meshes (box, plane, sphere,
 // crossing quads), a render context over them seen from a look-at camera,
 // a test material (one- or two-sided, optionally a multi-material) and a
-// line effect whose line sets list the scene's nodes.
+// line effect whose line sets list the scene's nodes. Used by tests and
+// benchmarks.
 #pragma once
 
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>

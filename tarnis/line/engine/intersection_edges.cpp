@@ -77,18 +77,36 @@ void crossEdges(const Point3 e[3], const Point3 t[3], Point3* pts, int* count) {
   }
 }
 
+struct TriRef;
+
+// A cluster's box covers its faces cut at the near limit; faces that reach
+// nearer than that are checked one by one.
+bool clusterFacesMeet(const DetectAndISectInstance& inst, const OccluderCluster& cl,
+                      const Box3& region) {
+  for (int k = cl.firstFace; k < cl.firstFace + cl.faceCount; ++k) {
+    const int f = inst.occluderFaces[static_cast<size_t>(k)];
+    if ((inst.faceFlags[static_cast<size_t>(f)] & kFaceNearMask) &&
+        inst.occluderBoxes[static_cast<size_t>(k)].Intersects(region)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 struct TriRef {
   int pos;  // position among the instance's usable faces
   Box3 box;
 };
 
+// The usable faces of `inst` whose boxes meet `region`, found cluster by cluster.
 std::vector<TriRef> usableTriangles(const DetectAndISectInstance& inst, const Box3& region) {
   std::vector<TriRef> tris;
-  for (size_t k = 0; k < inst.occluderFaces.size(); ++k) {
-    const Face& f = inst.mesh->faces[static_cast<size_t>(inst.occluderFaces[k])];
-    Box3 box;
-    for (uint32_t v : f.v) box += inst.camVerts[v];
-    if (box.Intersects(region)) tris.push_back({static_cast<int>(k), box});
+  for (const OccluderCluster& cl : inst.occluderClusters) {
+    if (!cl.camBox.Intersects(region) && !clusterFacesMeet(inst, cl, region)) continue;
+    for (int k = cl.firstFace; k < cl.firstFace + cl.faceCount; ++k) {
+      const Box3& box = inst.occluderBoxes[static_cast<size_t>(k)];
+      if (box.Intersects(region)) tris.push_back({k, box});
+    }
   }
   return tris;
 }
@@ -105,12 +123,6 @@ uint64_t serialOrder(int posA, int posB) {
   // Cluster indices and positions each fit in 16 + 16 bits of a sort key
   // only for small meshes, so the key is (ca, cb) and ties break on faces.
   return (ca << 32) | cb;
-}
-
-Box3 cameraBox(const DetectAndISectInstance& inst) {
-  Box3 b;
-  for (const OccluderCluster& c : inst.occluderClusters) b += c.camBox;
-  return b;
 }
 
 Box3 overlap(const Box3& a, const Box3& b) {
@@ -187,7 +199,7 @@ bool TriangleCrossing(const Point3 a[3], const Point3 b[3], Point3* p0, Point3* 
 std::vector<FaceCrossing> FindCrossings(const DetectAndISectInstance& a,
                                         const DetectAndISectInstance& b, bool parallel) {
   const bool self = &a == &b;
-  const Box3 region = overlap(cameraBox(a), cameraBox(b));
+  const Box3 region = overlap(a.occluderBox, b.occluderBox);
   if (region.IsEmpty()) return {};
   const std::vector<TriRef> trisA = usableTriangles(a, region);
   const std::vector<TriRef> trisB = self ? trisA : usableTriangles(b, region);

@@ -3,6 +3,7 @@
 #include <tbb/parallel_for.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <mutex>
 #include <new>
@@ -23,10 +24,23 @@ namespace tarnis {
 
 namespace {
 
+// Adds the seconds from its construction to its end to a counter.
+class StageTimer {
+ public:
+  explicit StageTimer(double& total) : total_(total), start_(std::chrono::steady_clock::now()) {}
+  ~StageTimer() {
+    total_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  }
+
+ private:
+  double& total_;
+  std::chrono::steady_clock::time_point start_;
+};
+
 constexpr size_t kEdgeChunk = 2048;       // mesh edges per task
 constexpr size_t kChunksPerWave = 64;     // tasks between abort checks
-constexpr size_t kBigPairFaces = 20000;   // pairs this large run alone, parallel inside
-constexpr size_t kPairWaveFaces = 60000;  // small pairs gathered into one wave
+constexpr size_t kBigPairFaces = 4096;  // pairs of two instances this large run alone
+constexpr size_t kPairsPerWave = 512;   // other pairs between abort checks
 
 // The mapping channels a map and its sub-maps read.
 void mapChannels(Texmap* map, std::vector<int>& out, int depth = 0) {
@@ -133,6 +147,7 @@ void LineEngine::buildJobs(LineManager& effect, TimeValue t) {
 bool LineEngine::Prepare(LineManager& effect, RenderGlobalContext& gc,
                          const LineDrawOptions* options, float outsideLength) {
   ReleaseFrame();
+  StageTimer timer(stats_.prepareSeconds);
   renderContext = &gc;
   view_.SetFromContext(gc);
   view_.options = options ? *options : LineDrawOptions();
@@ -167,6 +182,7 @@ bool LineEngine::PreparedFor(const RenderGlobalContext* gc, TimeValue t) const {
 
 bool LineEngine::buildOccluders() {
   if (occluders_) return true;
+  StageTimer timer(stats_.occluderSeconds);
   tbb::parallel_for(size_t{0}, instances_.size(), [&](size_t i) {
     if (!instances_[i].Empty()) instances_[i].BuildOccluders();
   });
@@ -180,6 +196,7 @@ bool LineEngine::buildOccluders() {
 
 void LineEngine::DetectObjects() {
   if (checkAbort() || !buildOccluders()) return;
+  StageTimer timer(stats_.edgeSeconds);
   std::vector<int> todo;
   for (const DetectAndISectInstance& r : instances_) {
     if (!r.Empty() && r.needsEdges && r.builtOk[2]) todo.push_back(r.index);
@@ -232,6 +249,7 @@ void LineEngine::DetectObjects() {
 
 void LineEngine::DetectIntersections() {
   if (view_.options.disableIntersection || checkAbort() || !buildOccluders()) return;
+  StageTimer timer(stats_.intersectionSeconds);
   std::vector<std::pair<int, int>> pairs = IntersectionPairs(instances_);
   pairs.erase(std::remove_if(pairs.begin(), pairs.end(),
                              [&](const std::pair<int, int>& p) {
@@ -241,9 +259,11 @@ void LineEngine::DetectIntersections() {
               pairs.end());
   stats_.instancePairs = static_cast<int>(pairs.size());
   const EdgeSampler sampler(view_, *occluders_);
-  auto weight = [&](const std::pair<int, int>& p) {
-    return instances_[static_cast<size_t>(p.first)].occluderFaces.size() +
-           instances_[static_cast<size_t>(p.second)].occluderFaces.size();
+  // A pair runs alone, parallel inside, when both instances are large;
+  // other pairs run one task each, many to a wave.
+  auto big = [&](const std::pair<int, int>& p) {
+    return std::min(instances_[static_cast<size_t>(p.first)].occluderFaces.size(),
+                    instances_[static_cast<size_t>(p.second)].occluderFaces.size()) >= kBigPairFaces;
   };
   std::vector<DetectionBatch> batches;
   size_t k = 0;
@@ -254,10 +274,9 @@ void LineEngine::DetectIntersections() {
           ProgressTitle(674, static_cast<int>(k) + 1, static_cast<int>(pairs.size()));
       abortCallback->SetTitle(title.c_str());
     }
-    const DetectAndISectInstance& a0 = instances_[static_cast<size_t>(pairs[k].first)];
-    const DetectAndISectInstance& b0 = instances_[static_cast<size_t>(pairs[k].second)];
-    if (weight(pairs[k]) >= kBigPairFaces) {
-      // One large pair: parallel inside, merged in crossing order.
+    if (big(pairs[k])) {
+      const DetectAndISectInstance& a0 = instances_[static_cast<size_t>(pairs[k].first)];
+      const DetectAndISectInstance& b0 = instances_[static_cast<size_t>(pairs[k].second)];
       const std::vector<FaceCrossing> crossings = FindCrossings(a0, b0, true);
       const size_t chunks = (crossings.size() + kEdgeChunk - 1) / kEdgeChunk;
       batches.assign(chunks, DetectionBatch());
@@ -267,12 +286,8 @@ void LineEngine::DetectIntersections() {
       });
       ++k;
     } else {
-      // Small pairs: one task each, as many as make a wave.
-      size_t end = k, faces = 0;
-      while (end < pairs.size() && weight(pairs[end]) < kBigPairFaces && faces < kPairWaveFaces) {
-        faces += weight(pairs[end]);
-        ++end;
-      }
+      size_t end = k;
+      while (end < pairs.size() && !big(pairs[end]) && end - k < kPairsPerWave) ++end;
       batches.assign(end - k, DetectionBatch());
       tbb::parallel_for(k, end, [&](size_t i) {
         const DetectAndISectInstance& a = instances_[static_cast<size_t>(pairs[i].first)];

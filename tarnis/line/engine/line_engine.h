@@ -27,6 +27,8 @@ struct DetectionStats {
   long long edgesVisited = 0;      // mesh edges classified
   long long crossingsVisited = 0;  // face crossings sampled
   int instancePairs = 0;           // instance pairs intersected
+  // Seconds of each stage.
+  double prepareSeconds = 0, occluderSeconds = 0, edgeSeconds = 0, intersectionSeconds = 0;
 };
 
 class LineEngine {

@@ -12,12 +12,15 @@
 #include "tarnis/line/effect/line_manager.h"
 #include "tarnis/line/engine/line_engine.h"
 #include "tarnis/line/engine/line_progress.h"
+#include "tarnis/plugin/plugin_setup.h"
 
 namespace tarnis {
 
 namespace {
 
-// World positions of every render instance's vertices in the previous frame.
+// World positions of every render instance's vertices in the previous frame,
+// guarded by the plug-in's motion-detection lock (or, outside the host's
+// start-up and shutdown, by a lock of its own).
 struct MotionMemory {
   std::mutex lock;
   bool haveFrame = false;
@@ -104,7 +107,8 @@ void onPreRenderFrame(void*, NotifyInfo* info) {
   for (LineManager* lm : effects) anyMotion |= detectsMotion(*lm, t);
 
   MotionMemory& memory = motionMemory();
-  std::lock_guard<std::mutex> memoryGuard(memory.lock);
+  std::mutex* lock = MotionDetectionLock();
+  std::lock_guard<std::mutex> memoryGuard(lock ? *lock : memory.lock);
   const bool countChanged =
       !memory.haveFrame || memory.positions.size() != static_cast<size_t>(count);
   for (LineManager* lm : effects) {
@@ -150,7 +154,8 @@ void onPostRenderFrame(void*, NotifyInfo* info) {
 
 void onPostRender(void*, NotifyInfo*) {
   MotionMemory& memory = motionMemory();
-  std::lock_guard<std::mutex> guard(memory.lock);
+  std::mutex* lock = MotionDetectionLock();
+  std::lock_guard<std::mutex> guard(lock ? *lock : memory.lock);
   memory.positions = {};
   memory.haveFrame = false;
 }

@@ -345,6 +345,8 @@ bool DetectAndISectInstance::BuildOccluders() {
   const int nf = mesh->getNumFaces();
   occluderFaces.clear();
   occluderClusters.clear();
+  occluderBoxes.clear();
+  occluderBox = Box3();
   for (int f = 0; f < nf; ++f) {
     if (faceFlags[static_cast<size_t>(f)] & kFaceNoHide) continue;
     const Face& face = mesh->faces[static_cast<size_t>(f)];
@@ -364,6 +366,10 @@ bool DetectAndISectInstance::BuildOccluders() {
     }
     OccluderCluster& cl = occluderClusters.back();
     occluderFaces.push_back(f);
+    Box3 faceBox;
+    for (uint32_t v : face.v) faceBox += camVerts[v];
+    occluderBoxes.push_back(faceBox);
+    occluderBox += faceBox;
     ++cl.faceCount;
     for (int j = 0; j < count; ++j) {
       cl.camBox += poly[j];
@@ -380,6 +386,7 @@ void DetectAndISectInstance::ReleaseDetectionData() {
   camVerts = {};
   occluderClusters = {};
   occluderFaces = {};
+  occluderBoxes = {};
   for (bool& b : built) b = false;
   for (bool& b : builtOk) b = false;
   slotRecords.clear();

@@ -1,0 +1,137 @@
+// The one-time set-up, its notification handlers and the motion-detection lock.
+#include "tarnis/plugin/plugin_setup.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "sdk/hold.h"
+#include "tarnis/common/ini_handler.h"
+#include "tarnis/common/ini_values.h"
+#include "tarnis/line/brush/brush_params.h"
+#include "tarnis/line/effect/line_manager.h"
+#include "tarnis/line/effect/param_linking.h"
+#include "tarnis/line/effect/setting_holder.h"
+#include "tarnis/plugin/class_table.h"
+
+namespace tarnis {
+
+namespace {
+
+constexpr char kGeneralSection[] = "General";
+constexpr char kLineDlgX[] = "LineDlgX";
+constexpr char kLineDlgY[] = "LineDlgY";
+
+std::unique_ptr<std::mutex> gMotionDetectionLock;
+
+std::string FileIn(const std::string& dir, const char* name) {
+  return (std::filesystem::path(dir) / name).string();
+}
+
+// A key of "tarnis.ini" that holds a whole int; nothing otherwise.
+std::optional<int> ReadInt(IniHandler& ini, const char* key) {
+  std::optional<std::string> text = ini.ReadValue(kGeneralSection, key);
+  return text ? ParseInt(*text) : std::nullopt;
+}
+
+}  // namespace
+
+std::mutex* MotionDetectionLock() {
+  return gMotionDetectionLock.get();
+}
+
+PluginSetup::PluginSetup(SetupContext context) : context_(std::move(context)) {}
+
+PluginSetup::~PluginSetup() {
+  if (!registered_) return;
+  UnRegisterNotification(OnStartup, this);
+  UnRegisterNotification(OnShutdown, this);
+  UnRegisterNotification(OnSceneChange, this);
+}
+
+void PluginSetup::RunOnce() {
+  if (done_) return;
+  // Marked first: whatever happens below, the set-up never runs twice.
+  done_ = true;
+  probeAccepted_ = Probe();
+  if (!probeAccepted_) return;
+  // The block descriptors were bound to their classes when the class table
+  // asked each class for its descriptor, so there is nothing left to bind.
+  LoadDefaults();
+  RegisterHandlers();
+}
+
+ClassDesc2* PluginSetup::ClassDesc(int i) {
+  RunOnce();
+  if (i < 0 || i >= static_cast<int>(context_.classes.size())) return nullptr;
+  return context_.classes[static_cast<size_t>(i)];
+}
+
+bool PluginSetup::Probe() {
+  if (context_.classes.empty()) return true;
+  Interface* ip = context_.ip ? context_.ip : GetCOREInterface();
+  ClassDesc2* cd = context_.classes.front();
+  // Taken means these classes were not known yet: this is the first copy
+  // of the plug-in, and it does the set-up.
+  if (ip->AddClass(cd) != 1) return false;
+  ip->DeleteClass(cd);
+  return true;
+}
+
+std::string PluginSetup::SettingsDir() const {
+  return context_.settingsDir ? context_.settingsDir() : std::string();
+}
+
+void PluginSetup::LoadDefaults() {
+  const std::string dir = SettingsDir();
+  if (dir.empty()) return;
+  IniHandler brush(FileIn(dir, kBrushIniFile));
+  LoadBrushDefaults(brush);
+  IniHandler general(FileIn(dir, kTarnisIniFile));
+  if (std::optional<int> x = ReadInt(general, kLineDlgX)) general_.lineDlgX = *x;
+  if (std::optional<int> y = ReadInt(general, kLineDlgY)) general_.lineDlgY = *y;
+}
+
+void PluginSetup::RegisterHandlers() {
+  RegisterNotification(OnStartup, this, NOTIFY_SYSTEM_STARTUP);
+  RegisterNotification(OnShutdown, this, NOTIFY_SYSTEM_SHUTDOWN);
+  for (int code : {NOTIFY_SYSTEM_PRE_RESET, NOTIFY_FILE_PRE_OPEN, NOTIFY_SYSTEM_PRE_NEW}) {
+    RegisterNotification(OnSceneChange, this, code);
+  }
+  RegisterParamLinkingNotifications();
+  registered_ = true;
+}
+
+void PluginSetup::WriteGeneral() {
+  const std::string dir = SettingsDir();
+  if (dir.empty()) return;
+  IniHandler ini(FileIn(dir, kTarnisIniFile));
+  ini.ResolvePath();
+  ini.WriteString(kGeneralSection, kLineDlgX, std::to_string(general_.lineDlgX).c_str());
+  ini.WriteString(kGeneralSection, kLineDlgY, std::to_string(general_.lineDlgY).c_str());
+}
+
+void PluginSetup::OnStartup(void*, NotifyInfo*) {
+  if (!gMotionDetectionLock) gMotionDetectionLock = std::make_unique<std::mutex>();
+}
+
+void PluginSetup::OnShutdown(void* param, NotifyInfo*) {
+  gMotionDetectionLock.reset();
+  static_cast<PluginSetup*>(param)->WriteGeneral();
+}
+
+void PluginSetup::OnSceneChange(void*, NotifyInfo*) {
+  // The copied line setting belongs to the scene that goes.
+  SettingHolder* clipboard = LineSettingClipboard();
+  if (!clipboard) return;
+  HoldSuspend suspend;
+  clipboard->DeleteAllRefs();
+}
+
+PluginSetup& ModuleSetup() {
+  static PluginSetup setup(
+      {.ip = nullptr, .settingsDir = [] { return SettingsDirectory(); }, .classes = ClassTable()});
+  return setup;
+}
+
+}  // namespace tarnis
