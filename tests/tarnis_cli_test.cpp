@@ -264,6 +264,27 @@ TEST(TarnisInfo, ListsTheLineSetsOfALineEffectAndKeepsThemInASavedScene) {
   }
 }
 
+TEST(TarnisRender, DumpsTheDetectedLinePiecesAsSvg) {
+  ScratchDir dir;
+  WriteBytes(dir.File("lines.json"), kLineScene);
+  RunResult run = RunTarnis({"render", "lines.json", "-o", "lines.png", "--dump-edges", "edges.svg"},
+                            dir.Path().string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::string svg = ReadBytes(dir.File("edges.svg"));
+  EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+  EXPECT_NE(svg.find("width=\"32\" height=\"24\""), std::string::npos) << svg;
+  // The box (through its group) and the ball have visible outlines.
+  EXPECT_NE(svg.find("data-line-set=\"Outlines\""), std::string::npos);
+  EXPECT_NE(svg.find("data-line-set=\"Ball\""), std::string::npos);
+  EXPECT_NE(svg.find("<g class=\"object\""), std::string::npos);
+  EXPECT_NE(svg.find("<line "), std::string::npos);
+  // A bad path is reported, the render itself still succeeds.
+  run = RunTarnis({"render", "lines.json", "-o", "lines.png", "--dump-edges", "no/such/dir/e.svg"},
+                  dir.Path().string());
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("e.svg"), std::string::npos) << run.output;
+}
+
 TEST(TarnisHelp, EveryCommandHasHelp) {
   ScratchDir dir;
   for (std::vector<std::string> args :
