@@ -11,14 +11,21 @@
 #include "sdk/interface.h"
 #include "sdk/mtl.h"
 #include "tarnis/line/brush/brush.h"
+#include "tarnis/line/brush/stamp_cache.h"
 #include "tarnis/line/effect/line_manager.h"
 #include "tarnis/line/effect/line_set.h"
 #include "tarnis/line/effect/line_set_frame.h"
+#include "tarnis/line/engine/edge_chaining.h"
 #include "tarnis/line/engine/edge_svg.h"
 #include "tarnis/line/engine/intersection_edges.h"
+#include "tarnis/line/engine/line_canvas.h"
+#include "tarnis/line/engine/line_noise.h"
 #include "tarnis/line/engine/line_progress.h"
 #include "tarnis/line/engine/mesh_edges.h"
 #include "tarnis/line/engine/occluder_scene.h"
+#include "tarnis/line/engine/pass_buffer.h"
+#include "tarnis/line/engine/sc_line3d.h"
+#include "tarnis/line/engine/stroke_drawer.h"
 
 namespace tarnis {
 
@@ -37,8 +44,8 @@ class StageTimer {
   std::chrono::steady_clock::time_point start_;
 };
 
-constexpr size_t kEdgeChunk = 2048;       // mesh edges per task
-constexpr size_t kChunksPerWave = 64;     // tasks between abort checks
+constexpr size_t kEdgeChunk = 2048;     // mesh edges per task
+constexpr size_t kChunksPerWave = 64;   // tasks between abort checks
 constexpr size_t kBigPairFaces = 4096;  // pairs of two instances this large run alone
 constexpr size_t kPairsPerWave = 512;   // other pairs between abort checks
 
@@ -263,7 +270,8 @@ void LineEngine::DetectIntersections() {
   // other pairs run one task each, many to a wave.
   auto big = [&](const std::pair<int, int>& p) {
     return std::min(instances_[static_cast<size_t>(p.first)].occluderFaces.size(),
-                    instances_[static_cast<size_t>(p.second)].occluderFaces.size()) >= kBigPairFaces;
+                    instances_[static_cast<size_t>(p.second)].occluderFaces.size()) >=
+           kBigPairFaces;
   };
   std::vector<DetectionBatch> batches;
   size_t k = 0;
@@ -398,8 +406,59 @@ void RenderLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalC
     if (set && set->Enabled(t))
       engine.lineSetSeeds[static_cast<size_t>(i)] = LineSetSeed(effect, i, t);
   }
-  (void)elementOnly;
-  // Chaining, stroke drawing and compositing come with the drawing half.
+  DrawLines(engine, effect, t, bitmap, gc, abort, elementOnly);
+}
+
+void DrawLines(LineEngine& engine, LineManager& effect, TimeValue t, Bitmap* bitmap,
+               RenderGlobalContext* gc, CheckAbortCallback* abort, bool elementOnly) {
+  if (!bitmap || engine.Jobs().empty()) return;
+  IParamBlock2* pb = effect.MainBlock();
+  const int width = bitmap->Width(), height = bitmap->Height();
+  LineCanvas canvas;
+  PassBuffer pass;
+  if (!canvas.Init(width, height, pb->GetInt(kLineOverSampling, t),
+                   pb->GetFloat(kLineAntiAliasSize, t)) ||
+      !pass.Init(width, height)) {
+    return;
+  }
+  SCLine3D mapContext;
+  mapContext.Prepare(engine.View());
+  engine.sizeUnit = std::max(1.0f, static_cast<float>(std::max(width, height)) / 24.0f);
+  LineNoise noise;
+  noise.SetOrigin(Point2(static_cast<float>(width) / 2.0f, static_cast<float>(height) / 2.0f));
+  StampCache stamps(kLineStampCount);
+  JobDrawContext ctx;
+  ctx.engine = &engine;
+  ctx.canvas = &canvas;
+  ctx.pass = &pass;
+  ctx.noise = &noise;
+  ctx.stamps = &stamps;
+  ctx.mapContext = &mapContext;
+  ctx.time = t;
+  ctx.abort = abort;
+  for (const LineJob& job : engine.Jobs()) ctx.jobCount += job.enabled ? 1 : 0;
+  engine.jobCounter = 0;
+  bool aborted = false;
+  // Hidden lines first, so that visible lines lie over them.
+  for (int visibility : {1, 0}) {
+    pass.Clear();
+    for (LineJob& job : engine.Jobs()) {
+      if (!job.enabled || job.visibility != visibility) continue;
+      if (abort && abort->Check()) aborted = true;
+      if (aborted || !LinkJob(job, engine, t, nullptr, abort)) {
+        aborted = true;
+        break;
+      }
+      ctx.jobNumber = ++engine.jobCounter;
+      if (!DrawJob(job, ctx)) {
+        aborted = true;
+        break;
+      }
+    }
+    if (aborted) break;
+    pass.Composite(bitmap, gc, visibility, elementOnly);
+  }
+  noise.Free();
 }
 
 }  // namespace tarnis

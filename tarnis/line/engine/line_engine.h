@@ -61,6 +61,8 @@ class LineEngine {
   std::deque<LineJob>& Jobs() { return jobs_; }
   const std::vector<DetectAndISectInstance>& Instances() const { return instances_; }
   const SegmentPool& Segments() const { return segments_; }
+  // For tests that hand segments in without detection.
+  SegmentPool& Segments() { return segments_; }
   const std::vector<SegmentMapping>& Mappings() const { return mappings_; }
   const FrameView& View() const { return view_; }
   FrameView& View() { return view_; }
@@ -106,6 +108,12 @@ int LineSetSeed(LineManager& effect, int lineSetIndex, TimeValue t);
 // the geometry of the last preparation is kept.
 void RenderLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalContext* gc,
                  CheckAbortCallback* abort, const LineDrawOptions* options, bool reuse);
+
+// The drawing half: chains and strokes of every enabled job, hidden lines
+// composited first, then visible lines, over the bitmap (unless
+// `elementOnly`) and into the line render elements of gc.
+void DrawLines(LineEngine& engine, LineManager& effect, TimeValue t, Bitmap* bitmap,
+               RenderGlobalContext* gc, CheckAbortCallback* abort, bool elementOnly);
 
 // The post-render-frame entry: runs the geometry half of every active line
 // effect of the scene with a progress display (nothing for material-editor

@@ -8,8 +8,8 @@
 #include "sdk/hold.h"
 #include "sdk/notify.h"
 #include "sdk/testing/fake_interface.h"
-#include "tarnis/line/engine/engine_test_scene.h"
 #include "tarnis/line/effect/line_set_frame.h"
+#include "tarnis/line/engine/engine_test_scene.h"
 #include "tarnis/line/engine/line_progress.h"
 
 namespace tarnis {
@@ -94,7 +94,8 @@ TEST_F(LineEngineTest, LineSizeTypeScalesSizesAndOutsideLength) {
     int width, height, type;
     float scale;
   };
-  for (const Case& c : {Case{1280, 960, 1, 2.0f}, Case{320, 480, 1, 0.5f}, Case{1280, 960, 0, 1.0f}}) {
+  for (const Case& c :
+       {Case{1280, 960, 1, 2.0f}, Case{320, 480, 1, 0.5f}, Case{1280, 960, 0, 1.0f}}) {
     SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " type " << c.type);
     Main()->SetValue(kLineLineSizeType, 0, c.type);
     lm->RenderState().referenceScale = 0.0f;  // as before the first frame of a render

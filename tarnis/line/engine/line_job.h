@@ -7,6 +7,7 @@
 #include <array>
 #include <limits>
 
+#include "tarnis/line/engine/edge_chain_types.h"
 #include "tarnis/line/engine/edge_data.h"
 
 namespace tarnis {
@@ -31,6 +32,10 @@ struct LineJob {
                                      kInvalidLinkParam, kInvalidLinkParam, kInvalidLinkParam,
                                      kInvalidLinkParam, kInvalidLinkParam};
   int blendMode = 0;
+  // The strokes to draw, in drawing order, and what linking keeps of its
+  // last run (built by LinkJob).
+  std::vector<LineChain> strokes;
+  LinkCache links;
 
   size_t PieceCount() const {
     size_t n = 0;

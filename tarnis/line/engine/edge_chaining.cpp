@@ -1,0 +1,180 @@
+#include "tarnis/line/engine/edge_chaining.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "sdk/interval.h"
+#include "tarnis/line/brush/brush.h"
+#include "tarnis/line/effect/line_set.h"
+#include "tarnis/line/effect/line_setting.h"
+#include "tarnis/line/engine/edge_chain_combine.h"
+#include "tarnis/line/engine/edge_chain_link.h"
+#include "tarnis/line/engine/line_engine.h"
+#include "tarnis/line/engine/line_progress.h"
+
+namespace tarnis {
+
+namespace {
+
+constexpr float kDegree = 0.017453292f;
+constexpr int kTitleLink = 675;
+constexpr int kTitleCombine = 676;
+// The cached values of each process: [begin, end) of LineJob::linkParams.
+constexpr size_t kLinkBegin = 0, kLinkEnd = 2, kCombineBegin = 2, kCombineEnd = 8;
+
+bool sameValues(const std::array<float, 8>& a, const std::array<float, 8>& b, size_t begin,
+                size_t end) {
+  return std::equal(a.begin() + static_cast<std::ptrdiff_t>(begin),
+                    a.begin() + static_cast<std::ptrdiff_t>(end),
+                    b.begin() + static_cast<std::ptrdiff_t>(begin));
+}
+
+void setValues(std::array<float, 8>& to, const std::array<float, 8>& from, size_t begin,
+               size_t end) {
+  std::copy(from.begin() + static_cast<std::ptrdiff_t>(begin),
+            from.begin() + static_cast<std::ptrdiff_t>(end),
+            to.begin() + static_cast<std::ptrdiff_t>(begin));
+}
+
+void invalidate(std::array<float, 8>& values, size_t begin, size_t end) {
+  std::fill(values.begin() + static_cast<std::ptrdiff_t>(begin),
+            values.begin() + static_cast<std::ptrdiff_t>(end), kInvalidLinkParam);
+}
+
+LinkParams jobLinkParams(const LineJob& job, const LineEngine& engine, TimeValue t,
+                         Brush* previewBrush) {
+  Brush* brush = previewBrush;
+  if (!brush && job.lineSetting) brush = job.lineSetting->GetBrush();
+  BrushStrokeValues stroke;
+  if (brush) {
+    Interval valid = FOREVER;
+    brush->Update(t, valid);
+    stroke = brush->Values().stroke;
+  }
+  IParamBlock2* main = job.lineSet ? job.lineSet->MainBlock() : nullptr;
+  const bool combine = main && main->GetInt(kLineSetCombineBetweemObjects, t) != 0;
+  return MakeLinkParams(stroke, engine.View().options, combine);
+}
+
+void setTitle(CheckAbortCallback* abort, const LineEngine& engine, int text) {
+  if (!abort) return;
+  int count = 0;
+  for (const LineJob& job : engine.Jobs()) count += job.enabled ? 1 : 0;
+  const int item = engine.jobCounter + 1;
+  abort->SetTitle(ProgressTitle(text, item, std::max(item, count)).c_str());
+}
+
+// The first process over all groups into job.links. False when aborted.
+bool linkGroups(LineJob& job, const LineEngine& engine, const LinkParams& params,
+                CheckAbortCallback* abort) {
+  const std::vector<std::vector<EdgePiece>> groups =
+      GroupPieces(job, engine.Segments(), params.combine);
+  double pieces = 0.0, pairs = 0.0;
+  for (const auto& group : groups) {
+    const double n = static_cast<double>(group.size());
+    pieces += n;
+    pairs += n * (n - 1.0) / 2.0;
+  }
+  LinkProgress progress(abort, pairs * kPairWork + pieces * kPieceWork);
+  setTitle(abort, engine, kTitleLink);
+  const bool parallel = engine.View().Parallel();
+  for (const auto& group : groups) {
+    std::vector<PieceRecord> records = SortedPieceRecords(group, engine.Segments(), parallel);
+    if (!LinkPieceEnds(records, params.limitCos, progress)) return false;
+    job.links.groups.push_back(WalkChains(records));
+  }
+  return true;
+}
+
+// The second process over the cached chains into job.strokes.
+bool combineGroups(LineJob& job, const LineEngine& engine, const LinkParams& params,
+                   CheckAbortCallback* abort) {
+  setTitle(abort, engine, kTitleCombine);
+  int total = 0;
+  for (const auto& group : job.links.groups) total += static_cast<int>(group.size());
+  int done = 0;
+  const ChainCombiner combiner(engine.Segments(), engine.View(), params);
+  for (const auto& group : job.links.groups) {
+    if (!combiner.Run(group, job.strokes, abort, done, total)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+LinkParams MakeLinkParams(const BrushStrokeValues& stroke, const LineDrawOptions& options,
+                          bool combine) {
+  LinkParams p;
+  p.limitCos = std::cos(stroke.limitAngle * kDegree);
+  p.combine = combine;
+  p.combineLength = stroke.combineLength * options.sizeScale;
+  const float a = stroke.directionAngle * kDegree;
+  p.direction = Point2(std::cos(a), std::sin(a));
+  if (options.mirror) p.direction.x = -p.direction.x;
+  // The perpendicular follows the (possibly mirrored) direction so that the
+  // two stay a square frame.
+  p.across = Point2(p.direction.y, -p.direction.x);
+  p.loopDirection = stroke.loopDirection != 0 ? 1 : 0;
+  if (options.mirror) p.loopDirection = 1 - p.loopDirection;
+  return p;
+}
+
+std::vector<std::vector<EdgePiece>> GroupPieces(const LineJob& job, const SegmentPool& segments,
+                                                bool combine) {
+  std::vector<std::pair<int, EdgePiece>> all;
+  all.reserve(job.PieceCount());
+  for (const EdgeContainer& container : job.edges) {
+    for (const EdgePiece& p : container) {
+      const int instance = combine ? 0 : segments[SegmentIndex(p.segment)].instance;
+      all.push_back({instance, p});
+    }
+  }
+  std::stable_sort(all.begin(), all.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::vector<EdgePiece>> groups;
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (i == 0 || all[i].first != all[i - 1].first) groups.emplace_back();
+    groups.back().push_back(all[i].second);
+  }
+  return groups;
+}
+
+bool LinkJob(LineJob& job, const LineEngine& engine, TimeValue t, Brush* previewBrush,
+             CheckAbortCallback* abort) {
+  const LinkParams params = jobLinkParams(job, engine, t, previewBrush);
+  const std::array<float, 8> wanted = params.CacheValues();
+  const bool reuse = engine.reuseLinks;
+  const bool relink = !reuse || !sameValues(job.linkParams, wanted, kLinkBegin, kLinkEnd);
+  const bool recombine = relink || !sameValues(job.linkParams, wanted, kCombineBegin, kCombineEnd);
+  if (!recombine) return true;
+  try {
+    job.strokes.clear();
+    invalidate(job.linkParams, kCombineBegin, kCombineEnd);
+    if (relink) {
+      invalidate(job.linkParams, kLinkBegin, kLinkEnd);
+      job.links.groups.clear();
+      if (!linkGroups(job, engine, params, abort)) {
+        job.links.groups.clear();
+        return false;
+      }
+      ++job.links.linkRuns;
+      setValues(job.linkParams, wanted, kLinkBegin, kLinkEnd);
+    }
+    if (!combineGroups(job, engine, params, abort)) {
+      // The linked chains are whole; only the second process starts over.
+      job.strokes.clear();
+      return false;
+    }
+    ++job.links.combineRuns;
+    setValues(job.linkParams, wanted, kCombineBegin, kCombineEnd);
+  } catch (const std::bad_alloc&) {
+    // Out of memory: the strokes finished so far are drawn, and the next
+    // call starts over.
+    job.InvalidateLinks();
+    job.links.groups.clear();
+  }
+  return true;
+}
+
+}  // namespace tarnis
