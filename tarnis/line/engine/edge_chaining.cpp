@@ -1,5 +1,7 @@
 #include "tarnis/line/engine/edge_chaining.h"
 
+#include <tbb/parallel_for.h>
+
 #include <algorithm>
 #include <cmath>
 #include <new>
@@ -79,10 +81,30 @@ bool linkGroups(LineJob& job, const LineEngine& engine, const LinkParams& params
   LinkProgress progress(abort, pairs * kPairWork + pieces * kPieceWork);
   setTitle(abort, engine, kTitleLink);
   const bool parallel = engine.View().Parallel();
-  for (const auto& group : groups) {
-    std::vector<PieceRecord> records = SortedPieceRecords(group, engine.Segments(), parallel);
+  if (groups.size() == 1) {
+    std::vector<PieceRecord> records = SortedPieceRecords(groups[0], engine.Segments(), parallel);
     if (!LinkPieceEnds(records, params.limitCos, progress)) return false;
     job.links.groups.push_back(WalkChains(records));
+    return true;
+  }
+  // Groups link independently: a wave of them at a time in parallel, each
+  // into its own slot, with the abort check and progress between waves.
+  job.links.groups.resize(groups.size());
+  constexpr size_t kWave = 256;
+  for (size_t w = 0; w < groups.size(); w += kWave) {
+    const size_t end = std::min(groups.size(), w + kWave);
+    tbb::parallel_for(w, end, [&](size_t g) {
+      LinkProgress quiet(nullptr, 0.0);
+      std::vector<PieceRecord> records = SortedPieceRecords(groups[g], engine.Segments(), parallel);
+      LinkPieceEnds(records, params.limitCos, quiet);
+      job.links.groups[g] = WalkChains(records);
+    });
+    double work = 0.0;
+    for (size_t g = w; g < end; ++g) {
+      const double n = static_cast<double>(groups[g].size());
+      work += n * (n - 1.0) / 2.0 * kPairWork + n * kPieceWork;
+    }
+    if (progress.Add(work) || progress.Check()) return false;
   }
   return true;
 }
@@ -95,8 +117,27 @@ bool combineGroups(LineJob& job, const LineEngine& engine, const LinkParams& par
   for (const auto& group : job.links.groups) total += static_cast<int>(group.size());
   int done = 0;
   const ChainCombiner combiner(engine.Segments(), engine.View(), params);
-  for (const auto& group : job.links.groups) {
-    if (!combiner.Run(group, job.strokes, abort, done, total)) return false;
+  const auto& groups = job.links.groups;
+  if (groups.size() == 1) return combiner.Run(groups[0], job.strokes, abort, done, total);
+  // Groups combine independently: in parallel, each into its own list, then
+  // appended in group order.
+  constexpr size_t kWave = 1024;
+  for (size_t w = 0; w < groups.size(); w += kWave) {
+    const size_t end = std::min(groups.size(), w + kWave);
+    std::vector<std::vector<LineChain>> out(end - w);
+    tbb::parallel_for(w, end, [&](size_t g) {
+      int quietDone = 0;
+      combiner.Run(groups[g], out[g - w], nullptr, quietDone, total);
+    });
+    for (auto& o : out) {
+      done += static_cast<int>(groups[&o - out.data() + w].size());
+      job.strokes.insert(job.strokes.end(), std::make_move_iterator(o.begin()),
+                         std::make_move_iterator(o.end()));
+    }
+    if (abort) {
+      if (abort->Check()) return false;
+      abort->Progress(done, std::max(total, 1));
+    }
   }
   return true;
 }

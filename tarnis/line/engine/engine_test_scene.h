@@ -5,7 +5,6 @@
 // benchmarks.
 #pragma once
 
-
 #include <cmath>
 #include <memory>
 #include <vector>

@@ -54,7 +54,8 @@ bool LineCanvas::Init(int width, int height, int overSampling, float antiAliasSi
     strokeSlot_.assign(static_cast<size_t>(samples), -1);
     cells_.resize(static_cast<size_t>(superRows_));
     extents_.assign(static_cast<size_t>(superRows_), RowExtent{superWidth_, -superWidth_});
-    stroke_.reserve(4096);
+    whole_ = Band{0, superRows_, {}};
+    whole_.stroke.reserve(4096);
   } catch (const std::bad_alloc&) {
     release();
     return false;
@@ -74,7 +75,7 @@ void LineCanvas::release() {
   cells_ = {};
   extents_ = {};
   strokeSlot_ = {};
-  stroke_ = {};
+  whole_ = Band();
 }
 
 void LineCanvas::buildFilters() {
@@ -139,27 +140,40 @@ void LineCanvas::Clear() {
 }
 
 void LineCanvas::BeginStroke() {
-  for (const StrokeSampleRecord& s : stroke_) strokeSlot_[sampleIndex(s.sx, s.sy)] = -1;
-  stroke_.clear();
+  BeginStroke(whole_);
 }
 
 void LineCanvas::StrokeSample(int sx, int sy, float coverage, float depth, int key,
                               const Color& colour) {
-  if (sx < 0 || sy < 0 || sx >= superWidth_ || sy >= superRows_) return;
+  StrokeSample(whole_, sx, sy, coverage, depth, key, colour);
+}
+
+void LineCanvas::EndStroke(float opacity) {
+  EndStroke(whole_, opacity);
+}
+
+void LineCanvas::BeginStroke(Band& band) {
+  for (const StrokeSampleRecord& s : band.stroke) strokeSlot_[sampleIndex(s.sx, s.sy)] = -1;
+  band.stroke.clear();
+}
+
+void LineCanvas::StrokeSample(Band& band, int sx, int sy, float coverage, float depth, int key,
+                              const Color& colour) {
+  if (sx < 0 || sy < band.rowBegin || sx >= superWidth_ || sy >= band.rowEnd) return;
   if (!(coverage > 0)) return;
   coverage = std::min(coverage, 1.0f);
   if (std::isnan(depth)) depth = 0;  // keeps the ordering of fragments total
   int32_t& slot = strokeSlot_[sampleIndex(sx, sy)];
   if (slot < 0) {
     try {
-      stroke_.push_back({sx, sy, coverage, depth, key, colour});
+      band.stroke.push_back({sx, sy, coverage, depth, key, colour});
     } catch (const std::bad_alloc&) {
       return;  // the sample is dropped
     }
-    slot = static_cast<int32_t>(stroke_.size() - 1);
+    slot = static_cast<int32_t>(band.stroke.size() - 1);
     return;
   }
-  StrokeSampleRecord& s = stroke_[static_cast<size_t>(slot)];
+  StrokeSampleRecord& s = band.stroke[static_cast<size_t>(slot)];
   if (coverage > s.coverage || (coverage == s.coverage && depth < s.depth)) {
     s.coverage = coverage;
     s.depth = depth;
@@ -168,14 +182,14 @@ void LineCanvas::StrokeSample(int sx, int sy, float coverage, float depth, int k
   }
 }
 
-void LineCanvas::EndStroke(float opacity) {
+void LineCanvas::EndStroke(Band& band, float opacity) {
   const float o = opacity > 0 ? std::min(opacity, 1.0f) : 0.0f;
-  for (const StrokeSampleRecord& s : stroke_) {
+  for (const StrokeSampleRecord& s : band.stroke) {
     strokeSlot_[sampleIndex(s.sx, s.sy)] = -1;
     const float coverage = s.coverage * o;
     if (coverage > 0) fold(s, coverage);
   }
-  stroke_.clear();
+  band.stroke.clear();
 }
 
 void LineCanvas::fold(const StrokeSampleRecord& s, float coverage) {

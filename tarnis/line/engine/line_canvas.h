@@ -66,6 +66,27 @@ class LineCanvas {
   // visiting only the touched rows.
   void Clear();
 
+  struct StrokeSampleRecord {
+    int sx = 0, sy = 0;
+    float coverage = 0, depth = 0;
+    int key = 0;
+    Color colour;
+  };
+  // A horizontal band of super-sample rows with its own unfinished stroke.
+  // Bands with disjoint rows may draw and fold on different threads at once;
+  // since every super-sample belongs to one band and receives its strokes in
+  // drawing order, the canvas ends the same however the rows are banded.
+  struct Band {
+    int rowBegin = 0, rowEnd = 0;
+    std::vector<StrokeSampleRecord> stroke;
+  };
+  // The whole canvas as one band (what the band-less calls use).
+  Band& WholeBand() { return whole_; }
+  void BeginStroke(Band& band);
+  void StrokeSample(Band& band, int sx, int sy, float coverage, float depth, int key,
+                    const Color& colour);
+  void EndStroke(Band& band, float opacity);
+
   // Starts a stroke: samples of an unfinished stroke are dropped.
   void BeginStroke();
   // One super-sample of the stroke being drawn. Within a stroke a sample
@@ -80,7 +101,7 @@ class LineCanvas {
   // starts a new cell at the front of the sample's list.
   void EndStroke(float opacity);
   // Samples of the current stroke not folded yet.
-  size_t PendingStrokeSamples() const { return stroke_.size(); }
+  size_t PendingStrokeSamples() const { return whole_.stroke.size(); }
 
   RowExtent Extent(int sy) const { return extents_[static_cast<size_t>(sy)]; }
   // Calls f(const CanvasCell&) for each cell of super-sample (sx, sy), newest first.
@@ -95,13 +116,6 @@ class LineCanvas {
   std::vector<CanvasCell> CellsAt(int sx, int sy) const;
 
  private:
-  struct StrokeSampleRecord {
-    int sx = 0, sy = 0;
-    float coverage = 0, depth = 0;
-    int key = 0;
-    Color colour;
-  };
-
   size_t sampleIndex(int sx, int sy) const {
     return static_cast<size_t>(sy) * static_cast<size_t>(superWidth_) + static_cast<size_t>(sx);
   }
@@ -125,7 +139,7 @@ class LineCanvas {
   std::vector<std::vector<CanvasCell>> cells_;  // the cells of each super-sample row
   std::vector<RowExtent> extents_;              // touched stretch of each row
   std::vector<int32_t> strokeSlot_;             // stroke record of each super-sample, -1 none
-  std::vector<StrokeSampleRecord> stroke_;      // the current stroke, in drawing order
+  Band whole_;                                  // the band-less calls' band
 };
 
 }  // namespace tarnis

@@ -442,10 +442,25 @@ void DrawLines(LineEngine& engine, LineManager& effect, TimeValue t, Bitmap* bit
   // Hidden lines first, so that visible lines lie over them.
   for (int visibility : {1, 0}) {
     pass.Clear();
+    std::vector<LineJob*> jobs;
     for (LineJob& job : engine.Jobs()) {
-      if (!job.enabled || job.visibility != visibility) continue;
-      if (abort && abort->Check()) aborted = true;
-      if (aborted || !LinkJob(job, engine, t, nullptr, abort)) {
+      if (job.enabled && job.visibility == visibility) jobs.push_back(&job);
+    }
+    // Jobs link independently of each other: several at once when there
+    // are several, each reporting to the abort callback when alone.
+    if (abort && abort->Check()) break;
+    if (jobs.size() > 1) {
+      std::vector<char> linked(jobs.size(), 0);
+      tbb::parallel_for(size_t{0}, jobs.size(), [&](size_t i) {
+        linked[i] = LinkJob(*jobs[i], engine, t, nullptr, nullptr) ? 1 : 0;
+      });
+      if (std::find(linked.begin(), linked.end(), 0) != linked.end()) aborted = true;
+    } else if (jobs.size() == 1 && !LinkJob(*jobs[0], engine, t, nullptr, abort)) {
+      aborted = true;
+    }
+    for (LineJob* jp : jobs) {
+      LineJob& job = *jp;
+      if (aborted || (abort && abort->Check())) {
         aborted = true;
         break;
       }

@@ -128,7 +128,7 @@ class DetectAndISectInstance : public UVWInstance {
   std::vector<Point2> screenVerts;
   std::vector<Point3> camVerts;  // camera-space vertices, read once from the render instance
   std::vector<OccluderCluster> occluderClusters;
-  std::vector<int> occluderFaces;  // the faces that can hide lines, in mesh order
+  std::vector<int> occluderFaces;   // the faces that can hide lines, in mesh order
   std::vector<Box3> occluderBoxes;  // camera-space box of each of those faces
   Box3 occluderBox;                 // of all of them
   bool negativeParity = false;

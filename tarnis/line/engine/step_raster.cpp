@@ -52,9 +52,12 @@ void StepRaster::Flat(const StepEnd& a, const StepEnd& b) const {
   const int x0 = std::max(0, static_cast<int>(std::floor(std::min(A.x, B.x) - maxR - 1.0f)));
   const int x1 =
       std::min(c.SuperWidth() - 1, static_cast<int>(std::ceil(std::max(A.x, B.x) + maxR + 1.0f)));
-  const int y0 = std::max(0, static_cast<int>(std::floor(std::min(A.y, B.y) - maxR - 1.0f)));
+  LineCanvas::Band& rows = band ? *band : c.WholeBand();
+  const int y0 =
+      std::max(rows.rowBegin, static_cast<int>(std::floor(std::min(A.y, B.y) - maxR - 1.0f)));
   const int y1 =
-      std::min(c.SuperRows() - 1, static_cast<int>(std::ceil(std::max(A.y, B.y) + maxR + 1.0f)));
+      std::min(rows.rowEnd - 1, static_cast<int>(std::ceil(std::max(A.y, B.y) + maxR + 1.0f)));
+  if (y0 > y1 || x0 > x1) return;
   // Cap offsets are measured in the footprint's axes, each shrunk by its scale.
   const Footprint& fp = footprint;
   auto capDistance2 = [&](Point2 off) {
@@ -64,7 +67,16 @@ void StepRaster::Flat(const StepEnd& a, const StepEnd& b) const {
   };
   for (int y = y0; y <= y1; ++y) {
     const float py = static_cast<float>(y) + 0.5f;
-    for (int x = x0; x <= x1; ++x) {
+    // Along a row, |q| <= maxR holds on one stretch of x: visit only that.
+    int xa = x0, xb = x1;
+    if (len > 0.0f && std::fabs(u.y) > 1e-6f) {
+      const float base = u.x * (py - A.y);
+      float lo = A.x + (base - maxR) / u.y, hi = A.x + (base + maxR) / u.y;
+      if (lo > hi) std::swap(lo, hi);
+      xa = std::max(x0, static_cast<int>(std::floor(lo - 0.5f)));
+      xb = std::min(x1, static_cast<int>(std::ceil(hi - 0.5f)));
+    }
+    for (int x = xa; x <= xb; ++x) {
       const Point2 P(static_cast<float>(x) + 0.5f, py);
       const Point2 w = P - A;
       const float along = len > 0.0f ? DotProd(w, u) : 0.0f;
@@ -86,7 +98,7 @@ void StepRaster::Flat(const StepEnd& a, const StepEnd& b) const {
       }
       coverage *= a.alpha + (b.alpha - a.alpha) * fc;
       if (coverage <= 0.0f) continue;
-      c.StrokeSample(x, y, coverage, -depthAt(a.depth, b.depth, fc, parallel), key,
+      c.StrokeSample(rows, x, y, coverage, -depthAt(a.depth, b.depth, fc, parallel), key,
                      lerp(a.colour, b.colour, fc));
     }
   }
@@ -101,6 +113,7 @@ void StepRaster::Stamps(const StepEnd& a, const StepEnd& b, std::span<const uint
   const int count = 1 + static_cast<int>(std::floor(2.0f * L / n));
   const Footprint& fp = footprint;
   const float half = static_cast<float>(size) * 0.5f;
+  LineCanvas::Band& rows = band ? *band : c.WholeBand();
   for (int i = skipFirst ? 1 : 0; i <= count; ++i) {
     const float f = static_cast<float>(i) / static_cast<float>(count);
     const Point2 centre = A + (B - A) * f;
@@ -111,8 +124,8 @@ void StepRaster::Stamps(const StepEnd& a, const StepEnd& b, std::span<const uint
     const Color colour = lerp(a.colour, b.colour, f);
     const int x0 = std::max(0, static_cast<int>(std::floor(centre.x - R)));
     const int x1 = std::min(c.SuperWidth() - 1, static_cast<int>(std::ceil(centre.x + R)));
-    const int y0 = std::max(0, static_cast<int>(std::floor(centre.y - R)));
-    const int y1 = std::min(c.SuperRows() - 1, static_cast<int>(std::ceil(centre.y + R)));
+    const int y0 = std::max(rows.rowBegin, static_cast<int>(std::floor(centre.y - R)));
+    const int y1 = std::min(rows.rowEnd - 1, static_cast<int>(std::ceil(centre.y + R)));
     for (int y = y0; y <= y1; ++y) {
       for (int x = x0; x <= x1; ++x) {
         const Point2 off(static_cast<float>(x) + 0.5f - centre.x,
@@ -132,7 +145,8 @@ void StepRaster::Stamps(const StepEnd& a, const StepEnd& b, std::span<const uint
         const float grey = (at(ix, iy) * (1 - fx) + at(ix + 1, iy) * fx) * (1 - fy) +
                            (at(ix, iy + 1) * (1 - fx) + at(ix + 1, iy + 1) * fx) * fy;
         const float coverage = grey / 255.0f * alpha;
-        if (coverage > 0.0f) c.StrokeSample(x, y, std::min(1.0f, coverage), -depth, key, colour);
+        if (coverage > 0.0f)
+          c.StrokeSample(rows, x, y, std::min(1.0f, coverage), -depth, key, colour);
       }
     }
   }

@@ -11,24 +11,23 @@
 
 #include "sdk/color.h"
 #include "sdk/points.h"
+#include "tarnis/line/engine/line_canvas.h"
 
 namespace tarnis {
 
-class LineCanvas;
-
 // One end of a step, in pixels, with what changes along the stroke.
 struct StepEnd {
-  Point2 p;           // screen position (pixels)
-  float depth = 0;    // camera-space depth
-  float radius = 0;   // damped half-width (super-samples)
-  float alpha = 1;    // damped alpha factor
-  Color colour;       // colour at this end
+  Point2 p;          // screen position (pixels)
+  float depth = 0;   // camera-space depth
+  float radius = 0;  // damped half-width (super-samples)
+  float alpha = 1;   // damped alpha factor
+  Color colour;      // colour at this end
 };
 
 // The footprint of the stroke: its axes (rotated by the stroke angle) and
 // how much each is shrunk by the stretch.
 struct Footprint {
-  float cosA = 1, sinA = 0;          // stroke angle
+  float cosA = 1, sinA = 0;              // stroke angle
   float alongScale = 1, crossScale = 1;  // divisors of the two axes
   static Footprint From(float stretchPercent, float angleDegrees, bool mirror);
 };
@@ -38,6 +37,8 @@ float HalfWidth(float size, float edgeSoftness, int n);
 
 struct StepRaster {
   LineCanvas* canvas = nullptr;
+  // The rows drawn into (and the stroke they collect in); null: the whole canvas.
+  LineCanvas::Band* band = nullptr;
   int key = 2;
   bool parallel = false;  // depth interpolates linearly instead of perspective-correctly
   Footprint footprint;

@@ -1,7 +1,10 @@
 #include "tarnis/line/engine/stroke_drawer.h"
 
+#include <tbb/parallel_for.h>
+
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <vector>
 
 #include "sdk/curve_control.h"
@@ -25,6 +28,8 @@ namespace tarnis {
 namespace {
 
 constexpr int kStampVariants = 8;
+constexpr int kBands = 32;               // canvas bands drawn in parallel
+constexpr size_t kFlushSteps = 1 << 16;  // steps gathered before they are drawn
 
 inline float clamp01(float v) {
   return std::clamp(v, 0.0f, 1.0f);
@@ -187,17 +192,35 @@ class ChainPainter {
         return;
       }
     }
-    raster_.key = key;
-    const StepEnd ea = end(a), eb = end(b);
-    if (p_.stamps && stamp_) {
-      raster_.Stamps(ea, eb, *stamp_, kLineStampSize, haveLast_ && lastEnd_ == a.p);
-    } else {
-      raster_.Flat(ea, eb);
-    }
+    RecordedStep rs;
+    rs.a = end(a);
+    rs.b = end(b);
+    rs.key = key;
+    rs.skipFirst = haveLast_ && lastEnd_ == a.p;
+    steps_.push_back(rs);
     lastEnd_ = b.p;
     haveLast_ = true;
   }
 
+  // Steps wait in a list and are rasterised band by band (rows of the
+  // canvas) in parallel; each band walks the strokes in drawing order, so
+  // the canvas is the same for any number of threads.
+  struct RecordedStep {
+    StepEnd a, b;
+    int key = 2;
+    bool skipFirst = false;
+  };
+  struct RecordedStroke {
+    size_t firstStep = 0, stepCount = 0;
+    float opacity = 1.0f;
+    Footprint footprint;
+    const std::vector<uint8_t>* stamp = nullptr;
+  };
+
+ public:
+  void Flush();
+
+ private:
   JobDrawContext& ctx_;
   const LineEngine& engine_;
   const FrameView& view_;
@@ -206,7 +229,10 @@ class ChainPainter {
   Brush& brush_;
   StepRaster raster_;
   std::vector<LineMapInstance> mapInstances_;
-  std::optional<std::span<const uint8_t>> stamp_;
+  const std::vector<uint8_t>* stamp_ = nullptr;
+  std::map<uint16_t, std::vector<uint8_t>> stampCopies_;  // stamp raster of each variant seed
+  std::vector<RecordedStep> steps_;
+  std::vector<RecordedStroke> strokes_;
   float strokeSize_ = 1.0f, length_ = 0.0f;
   Color strokeColour_;
   float colorMod_[3] = {0, 0, 0};
@@ -235,14 +261,25 @@ void ChainPainter::Paint(const LineChain& chain, const StrokeRandom& rnd) {
   dashPeriod_ = rnd.dashPeriod;
   length_ = chain.length + rnd.startOvershoot + rnd.endOvershoot;
   haveLast_ = false;
+  stamp_ = nullptr;
   if (p_.stamps) {
-    brush_.SetStrokeSeed(static_cast<uint16_t>(
-        1 + std::min(kStampVariants - 1, static_cast<int>(rnd.stampVariant * kStampVariants))));
-    stamp_ = ctx_.stamps ? ctx_.stamps->Lookup(brush_, kLineStampSize) : std::nullopt;
-    if (!stamp_) return;
+    const auto seed = static_cast<uint16_t>(
+        1 + std::min(kStampVariants - 1, static_cast<int>(rnd.stampVariant * kStampVariants)));
+    auto it = stampCopies_.find(seed);
+    if (it == stampCopies_.end()) {
+      brush_.SetStrokeSeed(seed);
+      const auto raster = ctx_.stamps ? ctx_.stamps->Lookup(brush_, kLineStampSize) : std::nullopt;
+      if (!raster) return;
+      it = stampCopies_.emplace(seed, std::vector<uint8_t>(raster->begin(), raster->end())).first;
+    }
+    stamp_ = &it->second;
   }
   const bool noise = p_.brush.noise.enable && rnd.noiseAmp != 0.0f;
-  ctx_.canvas->BeginStroke();
+  RecordedStroke stroke;
+  stroke.firstStep = steps_.size();
+  stroke.opacity = p_.alpha;
+  stroke.footprint = raster_.footprint;
+  stroke.stamp = stamp_;
   float position = -rnd.startOvershoot;
   const size_t count = chain.pieces.size();
   for (size_t i = 0; i < count; ++i) {
@@ -292,7 +329,47 @@ void ChainPainter::Paint(const LineChain& chain, const StrokeRandom& rnd) {
     }
     position += total;
   }
-  ctx_.canvas->EndStroke(p_.alpha);
+  stroke.stepCount = steps_.size() - stroke.firstStep;
+  if (stroke.stepCount > 0) strokes_.push_back(stroke);
+  if (steps_.size() >= kFlushSteps) Flush();
+}
+
+void ChainPainter::Flush() {
+  LineCanvas& canvas = *ctx_.canvas;
+  const int rows = canvas.SuperRows();
+  const int bandRows = std::max(1, (rows + kBands - 1) / kBands);
+  const float n = static_cast<float>(canvas.N());
+  tbb::parallel_for(0, kBands, [&](int b) {
+    LineCanvas::Band band;
+    band.rowBegin = b * bandRows;
+    band.rowEnd = std::min(rows, band.rowBegin + bandRows);
+    if (band.rowBegin >= band.rowEnd) return;
+    StepRaster raster = raster_;
+    raster.band = &band;
+    for (const RecordedStroke& stroke : strokes_) {
+      raster.footprint = stroke.footprint;
+      bool touched = false;
+      for (size_t i = stroke.firstStep; i < stroke.firstStep + stroke.stepCount; ++i) {
+        const RecordedStep& st = steps_[i];
+        const float reach = std::max(st.a.radius, st.b.radius) + 2.0f;
+        const float top = std::min(st.a.p.y, st.b.p.y) * n - reach;
+        const float bottom = std::max(st.a.p.y, st.b.p.y) * n + reach;
+        if (bottom < static_cast<float>(band.rowBegin) || top >= static_cast<float>(band.rowEnd)) {
+          continue;
+        }
+        raster.key = st.key;
+        if (stroke.stamp) {
+          raster.Stamps(st.a, st.b, *stroke.stamp, kLineStampSize, st.skipFirst);
+        } else {
+          raster.Flat(st.a, st.b);
+        }
+        touched = true;
+      }
+      if (touched) canvas.EndStroke(band, stroke.opacity);
+    }
+  });
+  steps_.clear();
+  strokes_.clear();
 }
 
 }  // namespace
@@ -342,6 +419,7 @@ bool DrawJob(LineJob& job, JobDrawContext& ctx) {
       if (r >= base && rnd.skipExtra) continue;
       painter.Paint(chain, rnd);
     }
+    painter.Flush();
     const int descriptor = ctx.pass->AddDescriptor(BlendDescriptor{params.blend});
     ctx.pass->Resolve(*ctx.canvas, descriptor);
   }

@@ -27,7 +27,9 @@ Color PixelColour(const Bitmap& bm, int x, int y) {
   return Color(px.r / 65535.0f, px.g / 65535.0f, px.b / 65535.0f);
 }
 
-void Fill(Bitmap& bm, Color c) { bm.Fill(AColor(c.r, c.g, c.b, 1.0f)); }
+void Fill(Bitmap& bm, Color c) {
+  bm.Fill(AColor(c.r, c.g, c.b, 1.0f));
+}
 
 class LineElement : public IRenderElement, public LineElementSink {
  public:
@@ -59,7 +61,9 @@ class StrokeDrawingTest : public ::testing::Test {
     return s;
   }
   // A plane square of half side `half` facing the camera at distance 10.
-  static TestRenderContext Camera() { return TestRenderContext(Point3(0, -0.001f, 10), Point3(), kW, kH); }
+  static TestRenderContext Camera() {
+    return TestRenderContext(Point3(0, -0.001f, 10), Point3(), kW, kH);
+  }
   Bitmap Render(TestRenderContext& gc) {
     Bitmap bm(kW, kH);
     Fill(bm, Color(1, 1, 1));
