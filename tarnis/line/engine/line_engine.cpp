@@ -52,7 +52,7 @@ constexpr size_t kPairsPerWave = 512;   // other pairs between abort checks
 // The mapping channels a map and its sub-maps read.
 void mapChannels(Texmap* map, std::vector<int>& out, int depth = 0) {
   if (!map || depth > 16) return;
-  if (map->GetTheUVGen()) out.push_back(map->GetMapChannel());
+  out.push_back(map->GetMapChannel());
   for (int i = 0; i < map->NumSubTexmaps(); ++i) {
     if (map->SubTexmapOn(i)) mapChannels(map->GetSubTexmap(i), out, depth + 1);
   }

@@ -22,6 +22,7 @@
 #include "tarnis/line/engine/sc_line3d.h"
 #include "tarnis/line/engine/step_raster.h"
 #include "tarnis/line/engine/stroke_random.h"
+#include "tarnis/line/engine/vector_sink.h"
 
 namespace tarnis {
 
@@ -94,7 +95,10 @@ JobParams readParams(const LineJob& job, Brush& brush, TimeValue t, const LineDr
   p.minimumLength = std::max(1e-4f, p.brush.stroke.minimumLength) * o.sizeScale;
   p.stamps = p.brush.tip.type != kTipFlat;
   p.dashed = p.brush.stroke.strokeType2 == 1;
-  p.stepped = (p.brush.noise.enable && p.brush.noise.amp != 0.0f) || p.sizeMap ||
+  // Maps and distortion change along a piece, so such pieces are drawn in
+  // steps of about a pixel; a line map too, or its colour would only be
+  // read at the ends of each edge.
+  p.stepped = (p.brush.noise.enable && p.brush.noise.amp != 0.0f) || p.sizeMap || p.lineMap ||
               p.brush.stroke.strokeType != 0 || p.dashed;
   return p;
 }
@@ -275,6 +279,11 @@ void ChainPainter::Paint(const LineChain& chain, const StrokeRandom& rnd) {
     stamp_ = &it->second;
   }
   const bool noise = p_.brush.noise.enable && rnd.noiseAmp != 0.0f;
+  const std::vector<LineVectorSink*>& sinks = VectorSinks();
+  for (LineVectorSink* sink : sinks) {
+    sink->StrokeStart(job_.visibility, strokeSize_, strokeColour_, p_.dashed, rnd.dashLength,
+                      rnd.dashPeriod - rnd.dashLength);
+  }
   RecordedStroke stroke;
   stroke.firstStep = steps_.size();
   stroke.opacity = p_.alpha;
@@ -303,6 +312,7 @@ void ChainPainter::Paint(const LineChain& chain, const StrokeRandom& rnd) {
     a = a - dir * extendA;
     b = b + dir * extendB;
     const float total = pieceLength + extendA + extendB;
+    for (LineVectorSink* sink : sinks) sink->Segment(a.x, a.y, b.x, b.y);
     const int steps = p_.stepped ? static_cast<int>(total) + 1 : 1;
     auto pointAt = [&](float f) {
       Point at;
@@ -330,7 +340,10 @@ void ChainPainter::Paint(const LineChain& chain, const StrokeRandom& rnd) {
     position += total;
   }
   stroke.stepCount = steps_.size() - stroke.firstStep;
-  if (stroke.stepCount > 0) strokes_.push_back(stroke);
+  if (stroke.stepCount > 0) {
+    strokes_.push_back(stroke);
+    for (LineVectorSink* sink : sinks) sink->StrokeEnd();
+  }
   if (steps_.size() >= kFlushSteps) Flush();
 }
 
@@ -396,6 +409,9 @@ bool DrawJob(LineJob& job, JobDrawContext& ctx) {
   const int total = std::max(1, repetitions * chains - 15);
   int done = 0;
   ChainPainter painter(ctx, job, params, *brush);
+  for (LineVectorSink* sink : VectorSinks()) {
+    sink->LineSetStart(job.lineSet, job.lineSetting, job.visibility);
+  }
   for (int r = 0; r < repetitions; ++r) {
     ctx.canvas->Clear();
     if (!ctx.noise->Seed(seed)) return true;

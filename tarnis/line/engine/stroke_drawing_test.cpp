@@ -14,6 +14,7 @@
 #include "tarnis/line/engine/line_canvas.h"
 #include "tarnis/line/engine/line_render_element_sink.h"
 #include "tarnis/line/engine/step_raster.h"
+#include "tarnis/line/engine/vector_sink.h"
 
 namespace tarnis {
 namespace {
@@ -177,6 +178,110 @@ TEST_F(StrokeDrawingTest, TheSameImageForAnyThreadCount) {
     }
   }
   EXPECT_GT(drawn, 100);
+}
+
+// Black where the texture (or screen) u of channel 1 is below one half, green above.
+class UChecker : public Texmap {
+ public:
+  AColor EvalColor(ShadeContext& sc) override {
+    return sc.UVW(1).x < 0.5f ? AColor(0, 0, 0, 1) : AColor(0, 1, 0, 1);
+  }
+  void Update(TimeValue, Interval&) override {}
+  Interval Validity(TimeValue) override { return FOREVER; }
+  int GetMapChannel() override { return 1; }
+};
+
+TEST_F(StrokeDrawingTest, LineMapsFollowTextureSpaceWithMappingDataAndScreenSpaceWithout) {
+  ReferenceHolder map(new UChecker);
+  LineSetting* setting = set->Setting(1, 0);
+  setting->SetSubTexmap(0, map.GetAs<Texmap>());
+  ASSERT_EQ(setting->LineMap(), map.GetAs<Texmap>());
+  setting->Block()->SetValue(kLineMapEnable, 0, 1);
+  // A plane shifted right, its u running 0..1 from left to right: texture
+  // u = 0.5 lies at world x 0.6, screen u = 0.5 at the image centre (x 0).
+  auto colourAt = [&](bool withUvs, float worldX) {
+    TestRenderContext gc(Point3(0, -4, 3), Point3(), kW, kH);
+    Mesh plane = PlaneMesh();
+    if (withUvs) {
+      plane.setMapSupport(1, 4);
+      plane.Map(1).tv = {Point3(0, 0, 0), Point3(1, 0, 0), Point3(1, 1, 0), Point3(0, 1, 0)};
+      plane.Map(1).tf = {TVFace{{0, 1, 2}}, TVFace{{0, 2, 3}}};
+    }
+    gc.Add(plane, node.GetAs<INode>(), mtl.GetAs<Mtl>(), TranslationMatrix(Point3(0.6f, 0, 0)));
+    const Bitmap bm = Render(gc);
+    const Point2 p = gc.MapToScreen(Point3(worldX, -1, 0) * gc.worldToCam);
+    return PixelColour(bm, static_cast<int>(p.x), static_cast<int>(p.y));
+  };
+  // World x 0.3: texture u 0.35 (black), right of the image centre (green).
+  const Color textured = colourAt(true, 0.3f);
+  const Color screen = colourAt(false, 0.3f);
+  EXPECT_LT(textured.g, 0.2f);
+  EXPECT_GT(screen.g, 0.8f);
+  // World x 1.2: texture u 0.65, and right of the centre: green both ways.
+  EXPECT_GT(colourAt(true, 1.2f).g, 0.8f);
+  EXPECT_GT(colourAt(false, 1.2f).g, 0.8f);
+}
+
+class RecordingSink : public LineVectorSink {
+ public:
+  RecordingSink() { RegisterVectorSink(this); }
+  ~RecordingSink() { UnregisterVectorSink(this); }
+  void FrameStart(TimeValue, int w, int h) override {
+    log.push_back("frame " + std::to_string(w) + "x" + std::to_string(h));
+  }
+  void LineSetStart(LineSet*, LineSetting*, int vis) override {
+    log.push_back("set " + std::to_string(vis));
+  }
+  void StrokeStart(int, float width, const Color& c, bool, float, float) override {
+    ++strokes;
+    lastWidth = width;
+    lastColour = c;
+  }
+  void Segment(float x0, float y0, float x1, float y1) override {
+    segments.push_back({Point2(x0, y0), Point2(x1, y1)});
+  }
+  void StrokeEnd() override { ++ends; }
+  void PassEnd() override { log.push_back("pass end"); }
+  std::vector<std::string> log;
+  int strokes = 0, ends = 0;
+  float lastWidth = 0;
+  Color lastColour;
+  std::vector<ScreenLine> segments;
+};
+
+TEST_F(StrokeDrawingTest, VectorOutputsReceiveTheFrameStrokesAndPieces) {
+  RecordingSink sink;
+  TestRenderContext gc = Camera();
+  gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  Bitmap bm(kW, kH);
+  // Cancelled at entry: no frame is counted.
+  class AbortAlways : public CheckAbortCallback {
+   public:
+    bool Check() override { return true; }
+    bool Progress(int, int) override { return true; }
+    void SetTitle(const char*) override {}
+  } abort;
+  lm->Apply(0, &bm, &gc, &abort);
+  EXPECT_TRUE(sink.log.empty());
+  lm->Apply(0, &bm, &gc, nullptr);
+  ASSERT_EQ(sink.log.size(), 3u);
+  EXPECT_EQ(sink.log[0], "frame 96x72");
+  EXPECT_EQ(sink.log[1], "set 0");
+  EXPECT_EQ(sink.log[2], "pass end");
+  EXPECT_GE(sink.strokes, 1);
+  EXPECT_EQ(sink.ends, sink.strokes);
+  EXPECT_FLOAT_EQ(sink.lastWidth, 3.0f);
+  EXPECT_FLOAT_EQ(sink.lastColour.r, 1.0f);
+  // The pieces run around the square's border.
+  const std::vector<std::pair<Point3, Point3>> border = {{Point3(-2, -2, 0), Point3(2, -2, 0)},
+                                                         {Point3(2, -2, 0), Point3(2, 2, 0)},
+                                                         {Point3(2, 2, 0), Point3(-2, 2, 0)},
+                                                         {Point3(-2, 2, 0), Point3(-2, -2, 0)}};
+  float expected = 0;
+  for (const auto& [a, b] : border) {
+    expected += (gc.MapToScreen(a * gc.worldToCam) - gc.MapToScreen(b * gc.worldToCam)).Length();
+  }
+  EXPECT_NEAR(TotalLength(sink.segments), expected, 0.02f * expected);
 }
 
 TEST(StepRaster, FlatStepCoversItsWidthWithASoftEdge) {
