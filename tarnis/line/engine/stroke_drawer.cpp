@@ -66,9 +66,17 @@ struct JobParams {
   bool dashed = false;
 };
 
-JobParams readParams(const LineJob& job, Brush& brush, TimeValue t, const LineDrawOptions& o) {
+JobParams readParams(const LineJob& job, Brush& brush, TimeValue t, const LineDrawOptions& o,
+                     const JobDrawContext& ctx) {
   JobParams p;
-  const LineFrameValues v = job.lineSetting->PrepareFrame(t);
+  LineFrameValues v;
+  if (ctx.previewBrush) {
+    // A preview draws the brush alone: black, opaque, at the preview's width.
+    v.size = ctx.previewSize;
+    v.color = Color(0, 0, 0);
+  } else {
+    v = job.lineSetting->PrepareFrame(t);
+  }
   Interval valid = FOREVER;
   brush.Update(t, valid);
   p.brush = brush.Values();
@@ -89,7 +97,8 @@ JobParams readParams(const LineJob& job, Brush& brush, TimeValue t, const LineDr
   }
   p.sizeMap = v.sizeMap;
   p.sizeMapAmount = v.sizeMapAmount;
-  if (job.lineSet) p.depth = PrepareLineDepth(*job.lineSet, job.visibility + 1, t);
+  if (job.lineSet && !ctx.previewBrush)
+    p.depth = PrepareLineDepth(*job.lineSet, job.visibility + 1, t);
   if (p.brush.dampSizeEnable) p.sizeCurve = brush.SizeCurve();
   if (p.brush.dampAlphaEnable) p.alphaCurve = brush.AlphaCurve();
   p.minimumLength = std::max(1e-4f, p.brush.stroke.minimumLength) * o.sizeScale;
@@ -279,7 +288,8 @@ void ChainPainter::Paint(const LineChain& chain, const StrokeRandom& rnd) {
     stamp_ = &it->second;
   }
   const bool noise = p_.brush.noise.enable && rnd.noiseAmp != 0.0f;
-  const std::vector<LineVectorSink*>& sinks = VectorSinks();
+  static const std::vector<LineVectorSink*> kNoSinks;  // previews feed no vector output
+  const std::vector<LineVectorSink*>& sinks = ctx_.previewBrush ? kNoSinks : VectorSinks();
   for (LineVectorSink* sink : sinks) {
     sink->StrokeStart(job_.visibility, strokeSize_, strokeColour_, p_.dashed, rnd.dashLength,
                       rnd.dashPeriod - rnd.dashLength);
@@ -394,10 +404,12 @@ bool DrawJob(LineJob& job, JobDrawContext& ctx) {
     const std::string title = ProgressTitle(677, ctx.jobNumber, ctx.jobCount);
     ctx.abort->SetTitle(title.c_str());
   }
-  if (!job.lineSetting || job.strokes.empty()) return true;
-  Brush* brush = job.lineSetting->GetBrush();
+  if (job.strokes.empty()) return true;
+  const bool preview = ctx.previewBrush != nullptr;
+  Brush* brush =
+      preview ? ctx.previewBrush : (job.lineSetting ? job.lineSetting->GetBrush() : nullptr);
   if (!brush) return true;
-  const JobParams params = readParams(job, *brush, ctx.time, o);
+  const JobParams params = readParams(job, *brush, ctx.time, o, ctx);
   const int base = std::max(1, params.brush.stroke.multiple);
   const int repetitions = base + std::max(0, params.brush.stroke.multipleRnd);
   const int lineSetSeed =
@@ -409,11 +421,14 @@ bool DrawJob(LineJob& job, JobDrawContext& ctx) {
   const int total = std::max(1, repetitions * chains - 15);
   int done = 0;
   ChainPainter painter(ctx, job, params, *brush);
-  for (LineVectorSink* sink : VectorSinks()) {
-    sink->LineSetStart(job.lineSet, job.lineSetting, job.visibility);
+  if (!preview) {
+    for (LineVectorSink* sink : VectorSinks()) {
+      sink->LineSetStart(job.lineSet, job.lineSetting, job.visibility);
+    }
   }
   for (int r = 0; r < repetitions; ++r) {
-    ctx.canvas->Clear();
+    // A preview keeps every repetition on one canvas.
+    if (!preview || r == 0) ctx.canvas->Clear();
     if (!ctx.noise->Seed(seed)) return true;
     seed = NextNoiseSeed(seed);
     for (int k = 0; k < chains; ++k, ++done) {
@@ -436,8 +451,10 @@ bool DrawJob(LineJob& job, JobDrawContext& ctx) {
       painter.Paint(chain, rnd);
     }
     painter.Flush();
-    const int descriptor = ctx.pass->AddDescriptor(BlendDescriptor{params.blend});
-    ctx.pass->Resolve(*ctx.canvas, descriptor);
+    if (!preview || r + 1 == repetitions) {
+      const int descriptor = ctx.pass->AddDescriptor(BlendDescriptor{params.blend});
+      ctx.pass->Resolve(*ctx.canvas, descriptor);
+    }
   }
   return true;
 }

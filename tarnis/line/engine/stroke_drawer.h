@@ -11,6 +11,7 @@
 
 namespace tarnis {
 
+class Brush;
 class LineEngine;
 class LineCanvas;
 class PassBuffer;
@@ -28,6 +29,10 @@ struct JobDrawContext {
   TimeValue time = 0;
   CheckAbortCallback* abort = nullptr;
   int jobNumber = 0, jobCount = 0;  // for the progress title
+  // Brush previews: the brush drawn (instead of the job's setting) and the
+  // stroke width in pixels.
+  Brush* previewBrush = nullptr;
+  float previewSize = 1.0f;
 };
 
 // Draws the job's strokes; false when aborted.

@@ -10,6 +10,7 @@
 #include "sdk/hold.h"
 #include "tarnis/line/brush/brush.h"
 #include "tarnis/line/brush/brush_params.h"
+#include "tarnis/line/engine/brush_preview.h"
 #include "tarnis/line/engine/engine_test_scene.h"
 #include "tarnis/line/engine/line_canvas.h"
 #include "tarnis/line/engine/line_render_element_sink.h"
@@ -282,6 +283,54 @@ TEST_F(StrokeDrawingTest, VectorOutputsReceiveTheFrameStrokesAndPieces) {
     expected += (gc.MapToScreen(a * gc.worldToCam) - gc.MapToScreen(b * gc.worldToCam)).Length();
   }
   EXPECT_NEAR(TotalLength(sink.segments), expected, 0.02f * expected);
+}
+
+TEST(BrushPreview, DrawsTheBrushAlongTheCurveInGrey) {
+  ReferenceHolder holder(new Brush);
+  Brush* brush = holder.GetAs<Brush>();
+  Bitmap image(80, 40);
+  image.Fill(AColor(0.5f, 0.5f, 0.5f, 1.0f));
+  ASSERT_TRUE(DrawBrushPreview(*brush, image, 0));
+  // The curve passes the middle of the image: dark there, white paper in a
+  // corner, the border as it was.
+  EXPECT_LT(PixelColour(image, 40, 20).r, 0.2f);
+  EXPECT_GT(PixelColour(image, 3, 3).r, 0.99f);
+  EXPECT_NEAR(PixelColour(image, 0, 0).r, 0.5f, 1e-4f);
+  const Color mid = PixelColour(image, 40, 20);
+  EXPECT_FLOAT_EQ(mid.r, mid.g);
+  EXPECT_FLOAT_EQ(mid.g, mid.b);
+  Bitmap tiny(2, 2);
+  EXPECT_FALSE(DrawBrushPreview(*brush, tiny, 0));
+}
+
+TEST_F(StrokeDrawingTest, ADotPatternBrushLeavesPaperInsideTheStroke) {
+  TestRenderContext gc = Camera();
+  gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  set->Setting(1, 0)->Block()->SetValue(kLineSize, 0, 24.0f);
+  // Across the left border on the middle row: light pixels between the
+  // first and the last dark one.
+  auto gaps = [&](int type) {
+    set->Setting(1, 0)->GetBrush()->Block(kBrushBlockParameters)->SetValue(kBrushMapType, 0, type);
+    const Bitmap bm = Render(gc);
+    const int x = BorderColumn(gc, 2.0f);
+    int first = -1, last = -1;
+    for (int dx = -14; dx <= 14; ++dx) {
+      if (PixelColour(bm, x + dx, kH / 2).g < 0.5f) {
+        if (first < 0) first = x + dx;
+        last = x + dx;
+      }
+    }
+    int light = 0;
+    for (int xx = first; first >= 0 && xx <= last; ++xx)
+      light += PixelColour(bm, xx, kH / 2).g > 0.7f;
+    return std::make_pair(first >= 0, light);
+  };
+  const auto flat = gaps(kTipFlat);
+  EXPECT_TRUE(flat.first);
+  EXPECT_EQ(flat.second, 0);
+  const auto dots = gaps(1);
+  EXPECT_TRUE(dots.first);
+  EXPECT_GT(dots.second, 0);
 }
 
 TEST(StepRaster, FlatStepCoversItsWidthWithASoftEdge) {
