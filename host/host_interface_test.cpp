@@ -126,6 +126,20 @@ TEST(ProgressDisplay, PlainLinesMarkStagesAndQuarters) {
             "Lines\nLines: 75%\nLines: 100%\n");
 }
 
+TEST(ProgressDisplay, LongTitlesAreCutBetweenCharacters) {
+  // Short titles stay whole, also when wide characters take two columns each.
+  EXPECT_EQ(ClipTitle("[Tarnis] エッジ連結プロセス２ (1/3)", 48),
+            "[Tarnis] エッジ連結プロセス２ (1/3)");
+  // A long one ends in "..." and stays valid UTF-8: the cut falls after a
+  // whole three-byte character.
+  const std::string cut = ClipTitle("エッジ連結プロセス エッジ連結プロセス エッジ連結プロセス", 20);
+  ASSERT_GE(cut.size(), 3u);
+  EXPECT_EQ(cut.substr(cut.size() - 3), "...");
+  EXPECT_EQ((cut.size() - 3) % 3, 0u);
+  EXPECT_EQ(cut.substr(0, 3 * 8), "エッジ連結プロセ");
+  EXPECT_EQ(ClipTitle(std::string(60, 'a'), 10), "aaaaaaa...");
+}
+
 TEST(ProgressDisplay, ANewTitleStartsANewStage) {
   MemoryStream out;
   ProgressDisplay p(out.File(), false);

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <vector>
 
 namespace host {
 
@@ -10,7 +12,7 @@ namespace {
 
 constexpr double kRedrawSeconds = 0.1;
 constexpr int kBarWidth = 30;
-constexpr size_t kMaxTitle = 40;
+constexpr size_t kMaxTitleColumns = 48;
 
 double SteadySeconds() {
   using namespace std::chrono;
@@ -26,6 +28,41 @@ std::string Elapsed(double seconds) {
 
 }  // namespace
 
+std::string ClipTitle(const std::string& title, size_t columns) {
+  // Walks whole UTF-8 characters; East Asian characters take two columns.
+  struct Char {
+    size_t end;
+    size_t width;
+  };
+  std::vector<Char> chars;
+  size_t i = 0;
+  while (i < title.size()) {
+    const auto lead = static_cast<unsigned char>(title[i]);
+    size_t len = lead < 0x80           ? 1
+                 : (lead >> 5) == 0x6  ? 2
+                 : (lead >> 4) == 0xE  ? 3
+                 : (lead >> 3) == 0x1E ? 4
+                                       : 1;
+    if (i + len > title.size()) len = title.size() - i;
+    uint32_t cp = len == 1 ? lead : lead & (0x7F >> len);
+    for (size_t k = 1; k < len; ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(title[i + k]) & 0x3F);
+    chars.push_back(
+        {i + len, cp >= 0x1100 && cp < 0x1F000 && !(cp >= 0x2000 && cp < 0x2E80) ? 2u : 1u});
+    i += len;
+  }
+  size_t total = 0;
+  for (const Char& c : chars) total += c.width;
+  if (total <= columns) return title;
+  size_t used = 0, cut = 0;
+  for (const Char& c : chars) {
+    if (used + c.width > columns - 3) break;
+    used += c.width;
+    cut = c.end;
+  }
+  return title.substr(0, cut) + "...";
+}
+
 ProgressDisplay::ProgressDisplay(std::FILE* out, bool terminal, Clock clock)
     : out_(out), terminal_(terminal), clock_(clock ? std::move(clock) : Clock(SteadySeconds)) {}
 
@@ -38,7 +75,7 @@ void ProgressDisplay::StartLocked(const std::string& title) {
   if (active_ && terminal_ && barShown_) std::fputc('\n', out_);
   active_ = true;
   barShown_ = false;
-  title_ = title.size() > kMaxTitle ? title.substr(0, kMaxTitle - 3) + "..." : title;
+  title_ = ClipTitle(title, kMaxTitleColumns);
   percent_ = 0;
   milestone_ = 0;
   startTime_ = clock_();

@@ -13,6 +13,10 @@
 
 namespace host {
 
+// `title` cut to at most `columns` terminal columns (East Asian characters
+// count two), ending in "..." when cut; never inside a UTF-8 character.
+std::string ClipTitle(const std::string& title, size_t columns);
+
 class ProgressDisplay {
  public:
   // Seconds on a steady clock; tests pass their own.

@@ -25,12 +25,10 @@ int ProgressPercent(int done, int total) {
   return static_cast<int>(static_cast<long long>(done) * 100 / total);
 }
 
-LineCheckAbortCallback::LineCheckAbortCallback() {
-  GetCOREInterface()->ProgressStart("");
-}
+LineCheckAbortCallback::LineCheckAbortCallback() = default;
 
 LineCheckAbortCallback::~LineCheckAbortCallback() {
-  GetCOREInterface()->ProgressEnd();
+  if (started_) GetCOREInterface()->ProgressEnd();
 }
 
 bool LineCheckAbortCallback::Check() {
@@ -39,11 +37,18 @@ bool LineCheckAbortCallback::Check() {
 
 bool LineCheckAbortCallback::Progress(int done, int total) {
   percent_ = ProgressPercent(done, total);
-  GetCOREInterface()->ProgressUpdate(percent_);
+  if (started_) GetCOREInterface()->ProgressUpdate(percent_);
   return Check();
 }
 
 void LineCheckAbortCallback::SetTitle(const char* title) {
+  // The display opens with the first stage, so it never shows an empty title.
+  if (!started_) {
+    started_ = true;
+    percent_ = 0;
+    GetCOREInterface()->ProgressStart(title ? title : "");
+    return;
+  }
   GetCOREInterface()->ProgressUpdate(percent_, title ? title : "");
 }
 

@@ -20,9 +20,9 @@ int ProgressPercent(int done, int total);
 
 class LineCheckAbortCallback : public CheckAbortCallback {
  public:
-  // Opens the host's progress display.
+  // The host's progress display opens with the first title.
   LineCheckAbortCallback();
-  // Closes it.
+  // Closes it when it was opened.
   ~LineCheckAbortCallback() override;
   LineCheckAbortCallback(const LineCheckAbortCallback&) = delete;
   LineCheckAbortCallback& operator=(const LineCheckAbortCallback&) = delete;
@@ -34,6 +34,7 @@ class LineCheckAbortCallback : public CheckAbortCallback {
 
  private:
   int percent_ = 0;
+  bool started_ = false;
 };
 
 class DummyCheckAbort : public CheckAbortCallback {
