@@ -26,7 +26,7 @@ test: test-dev test-asan
 demo: build
 	./build/dev/apps/tarnis/tarnis render examples/demo/demo.json -o out/demo.png
 
-# Runs the saved-scene fuzzer for FUZZ_SECONDS (default 60) from a fresh seed.
+# Runs the saved-scene fuzzers for FUZZ_SECONDS each (default 60) from fresh seeds.
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	cmake --preset fuzz >/dev/null
@@ -34,6 +34,9 @@ fuzz: deps
 	rm -rf build/fuzz/corpus && mkdir -p build/fuzz/corpus
 	TARNIS_FUZZ_WRITE_SEED=build/fuzz/corpus/seed.tscene ./build/fuzz/fuzz/scene_fuzzer
 	./build/fuzz/fuzz/scene_fuzzer build/fuzz/corpus -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1
+	rm -rf build/fuzz/line-corpus && mkdir -p build/fuzz/line-corpus
+	TARNIS_FUZZ_WRITE_SEED=build/fuzz/line-corpus/seed.tscene ./build/fuzz/fuzz/line_fuzzer
+	./build/fuzz/fuzz/line_fuzzer build/fuzz/line-corpus -max_total_time=$(FUZZ_SECONDS) -max_len=131072 -print_final_stats=1
 
 bench: deps
 	cmake --preset release >/dev/null
