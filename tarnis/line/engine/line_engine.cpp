@@ -446,17 +446,14 @@ void DrawLines(LineEngine& engine, LineManager& effect, TimeValue t, Bitmap* bit
     for (LineJob& job : engine.Jobs()) {
       if (job.enabled && job.visibility == visibility) jobs.push_back(&job);
     }
-    // Jobs link independently of each other: several at once when there
-    // are several, each reporting to the abort callback when alone.
-    if (abort && abort->Check()) break;
-    if (jobs.size() > 1) {
-      std::vector<char> linked(jobs.size(), 0);
-      tbb::parallel_for(size_t{0}, jobs.size(), [&](size_t i) {
-        linked[i] = LinkJob(*jobs[i], engine, t, nullptr, nullptr) ? 1 : 0;
-      });
-      if (std::find(linked.begin(), linked.end(), 0) != linked.end()) aborted = true;
-    } else if (jobs.size() == 1 && !LinkJob(*jobs[0], engine, t, nullptr, abort)) {
-      aborted = true;
+    // Linking runs job by job (jobs may share brushes, whose working copy
+    // is brought up to date while linking); each job links its edge groups
+    // in parallel.
+    for (LineJob* jp : jobs) {
+      if (aborted || (abort && abort->Check()) || !LinkJob(*jp, engine, t, nullptr, abort)) {
+        aborted = true;
+        break;
+      }
     }
     for (LineJob* jp : jobs) {
       LineJob& job = *jp;
