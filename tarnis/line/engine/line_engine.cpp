@@ -359,6 +359,24 @@ float ReferenceScale(int width, int height) {
       1e-4f, std::min(static_cast<float>(width) / 640.0f, static_cast<float>(height) / 480.0f));
 }
 
+std::string EdgeDumpPath(LineManager& effect, TimeValue t) {
+  Interface* ip = GetCOREInterface();
+  std::string path = ip->InspectionPath("edges", t);
+  if (path.empty()) return path;
+  // The second and later line effects of the scene write beside the first.
+  int position = 0;
+  for (int i = 0; i < ip->NumEffects(); ++i) {
+    Effect* e = ip->GetEffect(i);
+    if (e == &effect) break;
+    if (dynamic_cast<LineManager*>(e)) ++position;
+  }
+  if (position == 0) return path;
+  const size_t slash = path.find_last_of('/');
+  size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
+  return path.substr(0, dot) + "_" + std::to_string(position + 1) + path.substr(dot);
+}
+
 void RenderLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalContext* gc,
                  CheckAbortCallback* abort, const LineDrawOptions* options, bool reuse) {
   LineRenderState& state = effect.RenderState();
@@ -390,7 +408,7 @@ void RenderLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalC
     engine.DetectObjects();
     if (!engine.Aborted() && !opts.disableIntersection) engine.DetectIntersections();
     engine.ReleaseDetectionData();
-    const std::string dumpPath = GetCOREInterface()->InspectionPath("edges", t);
+    const std::string dumpPath = EdgeDumpPath(effect, t);
     if (!dumpPath.empty() && !engine.Aborted()) {
       std::string error;
       if (!WriteEdgeSvg(engine, dumpPath, &error)) {

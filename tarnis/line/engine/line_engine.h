@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "sdk/bitmap.h"
@@ -94,6 +95,11 @@ class LineEngine {
   const RenderGlobalContext* preparedContext_ = nullptr;
   TimeValue preparedTime_ = 0;
 };
+
+// Where the edge dump of `effect` goes for time t: the host's inspection
+// path for "edges", with "_2", "_3" … before the extension for the scene's
+// second, third … line effect; empty when no dump was asked for.
+std::string EdgeDumpPath(LineManager& effect, TimeValue t);
 
 // The scale of lineSizeType 1: max(1e-4, min(width / 640, height / 480)).
 float ReferenceScale(int width, int height);

@@ -202,6 +202,25 @@ TEST_F(LineEngineTest, StillLineSetsKeepTheirSeedWithMotionDetection) {
   EXPECT_EQ(movingSeeds, (std::vector<int>{0, 1, 2, 3}));
 }
 
+TEST_F(LineEngineTest, EachLineEffectDumpsItsEdgesToItsOwnFile) {
+  class DumpInterface : public FakeInterface {
+   public:
+    std::string InspectionPath(const char* kind, TimeValue) override {
+      return std::string(kind) == "edges" ? path : std::string();
+    }
+    std::string path;
+  } ip;
+  ReferenceHolder second(new LineManager);
+  ip.effects = {lm, second.GetAs<LineManager>()};
+  ip.path = "/tmp/out.frame/edges.svg";
+  EXPECT_EQ(EdgeDumpPath(*lm, 0), "/tmp/out.frame/edges.svg");
+  EXPECT_EQ(EdgeDumpPath(*second.GetAs<LineManager>(), 0), "/tmp/out.frame/edges_2.svg");
+  ip.path = "/tmp/out.frame/edges";
+  EXPECT_EQ(EdgeDumpPath(*second.GetAs<LineManager>(), 0), "/tmp/out.frame/edges_2");
+  ip.path.clear();
+  EXPECT_EQ(EdgeDumpPath(*lm, 0), "");
+}
+
 TEST(LineProgress, TitlesAndHalvedTotals) {
   EXPECT_EQ(ProgressPercent(50, 100), 50);
   EXPECT_EQ(ProgressPercent(3, 0), 0);
