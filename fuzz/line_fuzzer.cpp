@@ -5,13 +5,8 @@
 // refused with a message; a crash, a sanitizer report or a leak is a bug.
 // With TARNIS_FUZZ_WRITE_SEED=PATH set, writes a valid saved scene with a
 // line effect to PATH for the seed corpus and exits.
-#include <cstdlib>
-#include <string>
-#include <vector>
-
+#include "fuzz/fuzz_scene.h"
 #include "host/scene_classes.h"
-#include "host/scene_file.h"
-#include "sdk/atomic_file.h"
 #include "sdk/hold.h"
 #include "tarnis/line/effect/line_manager.h"
 #include "tarnis/line/effect/line_set.h"
@@ -40,22 +35,12 @@ std::unique_ptr<host::Scene> seedScene() {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   host::RegisterSceneClasses(GetClassDirectory());
   for (ClassDesc2* cd : tarnis::ClassTable()) GetClassDirectory().AddClass(cd);
-  if (const char* seed = std::getenv("TARNIS_FUZZ_WRITE_SEED")) {
-    std::vector<uint8_t> bytes;
-    std::string error;
-    auto scene = seedScene();
-    bool ok =
-        host::SerializeScene(*scene, bytes, &error) && WriteFileAtomically(seed, bytes, &error);
-    std::exit(ok ? 0 : 1);
-  }
+  fuzz::WriteSeedIfAsked(seedScene);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::vector<std::string> warnings;
-  std::string error;
-  auto scene = host::DeserializeScene({data, size}, "input", &warnings, &error);
-  if (!scene && error.empty()) std::abort();  // a refusal must say why
+  fuzz::LoadInput(data, size);
   theHold.Reset();
   return 0;
 }

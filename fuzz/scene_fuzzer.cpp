@@ -2,13 +2,8 @@
 // load or be refused with a message; anything else (a crash, a sanitizer
 // report, a leak) is a bug. With TARNIS_FUZZ_WRITE_SEED=PATH set, the
 // program writes a valid saved scene to PATH for the seed corpus and exits.
-#include <cstdlib>
-#include <string>
-#include <vector>
-
+#include "fuzz/fuzz_scene.h"
 #include "host/scene_classes.h"
-#include "host/scene_file.h"
-#include "sdk/atomic_file.h"
 
 namespace {
 
@@ -37,20 +32,11 @@ std::unique_ptr<host::Scene> seedScene() {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   host::RegisterSceneClasses(GetClassDirectory());
-  if (const char* seed = std::getenv("TARNIS_FUZZ_WRITE_SEED")) {
-    std::vector<uint8_t> bytes;
-    std::string error;
-    auto scene = seedScene();
-    bool ok = host::SerializeScene(*scene, bytes, &error) && WriteFileAtomically(seed, bytes, &error);
-    std::exit(ok ? 0 : 1);
-  }
+  fuzz::WriteSeedIfAsked(seedScene);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::vector<std::string> warnings;
-  std::string error;
-  auto scene = host::DeserializeScene({data, size}, "input", &warnings, &error);
-  if (!scene && error.empty()) std::abort();  // a refusal must say why
+  fuzz::LoadInput(data, size);
   return 0;
 }

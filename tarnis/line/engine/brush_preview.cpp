@@ -4,13 +4,8 @@
 #include <cmath>
 
 #include "tarnis/line/brush/brush.h"
-#include "tarnis/line/brush/stamp_cache.h"
 #include "tarnis/line/engine/edge_chaining.h"
-#include "tarnis/line/engine/line_canvas.h"
 #include "tarnis/line/engine/line_engine.h"
-#include "tarnis/line/engine/line_noise.h"
-#include "tarnis/line/engine/pass_buffer.h"
-#include "tarnis/line/engine/sc_line3d.h"
 #include "tarnis/line/engine/stroke_drawer.h"
 
 namespace tarnis {
@@ -43,7 +38,6 @@ bool DrawBrushPreview(Brush& brush, Bitmap& image, TimeValue t) {
   view.xc = view.yc = 0.0f;
   view.options = LineDrawOptions();
   view.SetExtent(0.0f);
-  engine.sizeUnit = std::max(1.0f, static_cast<float>(std::max(width, height)) / 24.0f);
   engine.lineSetSeeds = {0};
   engine.Jobs().emplace_back();
   LineJob& job = engine.Jobs().back();
@@ -62,26 +56,13 @@ bool DrawBrushPreview(Brush& brush, Bitmap& image, TimeValue t) {
     job.edges[kCategoryObject - 1].push_back({MakeSegmentId(kSegmentObject, index), 0.0f, 1.0f});
   }
   if (!LinkJob(job, engine, t, &brush, nullptr)) return false;
-  LineCanvas canvas;
-  PassBuffer pass;
-  if (!canvas.Init(width, height, 2, 1.0f) || !pass.Init(width, height)) return false;
-  SCLine3D mapContext;
-  mapContext.Prepare(view);
-  LineNoise noise;
-  noise.SetOrigin(Point2(static_cast<float>(width) / 2.0f, static_cast<float>(height) / 2.0f));
-  StampCache stamps(kLineStampCount);
-  JobDrawContext ctx;
-  ctx.engine = &engine;
-  ctx.canvas = &canvas;
-  ctx.pass = &pass;
-  ctx.noise = &noise;
-  ctx.stamps = &stamps;
-  ctx.mapContext = &mapContext;
-  ctx.time = t;
+  DrawTools tools;
+  if (!tools.Init(engine, width, height, 2, 1.0f)) return false;
+  JobDrawContext ctx = tools.Context(engine, t, nullptr);
   ctx.previewBrush = &brush;
   ctx.previewSize = std::max(1.0f, static_cast<float>(height) * 0.12f);
   DrawJob(job, ctx);
-  pass.WritePreview(image);
+  tools.pass.WritePreview(image);
   return true;
 }
 

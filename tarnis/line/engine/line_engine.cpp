@@ -11,20 +11,15 @@
 #include "sdk/interface.h"
 #include "sdk/mtl.h"
 #include "tarnis/line/brush/brush.h"
-#include "tarnis/line/brush/stamp_cache.h"
 #include "tarnis/line/effect/line_manager.h"
 #include "tarnis/line/effect/line_set.h"
 #include "tarnis/line/effect/line_set_frame.h"
 #include "tarnis/line/engine/edge_chaining.h"
 #include "tarnis/line/engine/edge_svg.h"
 #include "tarnis/line/engine/intersection_edges.h"
-#include "tarnis/line/engine/line_canvas.h"
-#include "tarnis/line/engine/line_noise.h"
 #include "tarnis/line/engine/line_progress.h"
 #include "tarnis/line/engine/mesh_edges.h"
 #include "tarnis/line/engine/occluder_scene.h"
-#include "tarnis/line/engine/pass_buffer.h"
-#include "tarnis/line/engine/sc_line3d.h"
 #include "tarnis/line/engine/stroke_drawer.h"
 
 namespace tarnis {
@@ -431,29 +426,13 @@ void DrawLines(LineEngine& engine, LineManager& effect, TimeValue t, Bitmap* bit
                RenderGlobalContext* gc, CheckAbortCallback* abort, bool elementOnly) {
   if (!bitmap || engine.Jobs().empty()) return;
   IParamBlock2* pb = effect.MainBlock();
-  const int width = bitmap->Width(), height = bitmap->Height();
-  LineCanvas canvas;
-  PassBuffer pass;
-  if (!canvas.Init(width, height, pb->GetInt(kLineOverSampling, t),
-                   pb->GetFloat(kLineAntiAliasSize, t)) ||
-      !pass.Init(width, height)) {
+  DrawTools tools;
+  if (!tools.Init(engine, bitmap->Width(), bitmap->Height(), pb->GetInt(kLineOverSampling, t),
+                  pb->GetFloat(kLineAntiAliasSize, t))) {
     return;
   }
-  SCLine3D mapContext;
-  mapContext.Prepare(engine.View());
-  engine.sizeUnit = std::max(1.0f, static_cast<float>(std::max(width, height)) / 24.0f);
-  LineNoise noise;
-  noise.SetOrigin(Point2(static_cast<float>(width) / 2.0f, static_cast<float>(height) / 2.0f));
-  StampCache stamps(kLineStampCount);
-  JobDrawContext ctx;
-  ctx.engine = &engine;
-  ctx.canvas = &canvas;
-  ctx.pass = &pass;
-  ctx.noise = &noise;
-  ctx.stamps = &stamps;
-  ctx.mapContext = &mapContext;
-  ctx.time = t;
-  ctx.abort = abort;
+  PassBuffer& pass = tools.pass;
+  JobDrawContext ctx = tools.Context(engine, t, abort);
   for (const LineJob& job : engine.Jobs()) ctx.jobCount += job.enabled ? 1 : 0;
   engine.jobCounter = 0;
   bool aborted = false;
@@ -488,7 +467,6 @@ void DrawLines(LineEngine& engine, LineManager& effect, TimeValue t, Bitmap* bit
     if (aborted) break;
     pass.Composite(bitmap, gc, visibility, elementOnly);
   }
-  noise.Free();
 }
 
 }  // namespace tarnis

@@ -210,6 +210,11 @@ class ChainPainter {
     rs.b = end(b);
     rs.key = key;
     rs.skipFirst = haveLast_ && lastEnd_ == a.p;
+    // The canvas rows the step may touch, for the bands to skip it quickly.
+    const float n = static_cast<float>(ctx_.canvas->N());
+    const float reach = std::max(rs.a.radius, rs.b.radius) + 2.0f;
+    rs.top = std::min(rs.a.p.y, rs.b.p.y) * n - reach;
+    rs.bottom = std::max(rs.a.p.y, rs.b.p.y) * n + reach;
     steps_.push_back(rs);
     lastEnd_ = b.p;
     haveLast_ = true;
@@ -222,12 +227,14 @@ class ChainPainter {
     StepEnd a, b;
     int key = 2;
     bool skipFirst = false;
+    float top = 0, bottom = 0;  // canvas rows it may touch
   };
   struct RecordedStroke {
     size_t firstStep = 0, stepCount = 0;
     float opacity = 1.0f;
     Footprint footprint;
     const std::vector<uint8_t>* stamp = nullptr;
+    float top = 0, bottom = 0;  // canvas rows its steps may touch
   };
 
  public:
@@ -351,6 +358,12 @@ void ChainPainter::Paint(const LineChain& chain, const StrokeRandom& rnd) {
   }
   stroke.stepCount = steps_.size() - stroke.firstStep;
   if (stroke.stepCount > 0) {
+    stroke.top = steps_[stroke.firstStep].top;
+    stroke.bottom = steps_[stroke.firstStep].bottom;
+    for (size_t i = stroke.firstStep; i < steps_.size(); ++i) {
+      stroke.top = std::min(stroke.top, steps_[i].top);
+      stroke.bottom = std::max(stroke.bottom, steps_[i].bottom);
+    }
     strokes_.push_back(stroke);
     for (LineVectorSink* sink : sinks) sink->StrokeEnd();
   }
@@ -361,7 +374,6 @@ void ChainPainter::Flush() {
   LineCanvas& canvas = *ctx_.canvas;
   const int rows = canvas.SuperRows();
   const int bandRows = std::max(1, (rows + kBands - 1) / kBands);
-  const float n = static_cast<float>(canvas.N());
   tbb::parallel_for(0, kBands, [&](int b) {
     LineCanvas::Band band;
     band.rowBegin = b * bandRows;
@@ -369,17 +381,14 @@ void ChainPainter::Flush() {
     if (band.rowBegin >= band.rowEnd) return;
     StepRaster raster = raster_;
     raster.band = &band;
+    const auto begin = static_cast<float>(band.rowBegin), end = static_cast<float>(band.rowEnd);
     for (const RecordedStroke& stroke : strokes_) {
+      if (stroke.bottom < begin || stroke.top >= end) continue;
       raster.footprint = stroke.footprint;
       bool touched = false;
       for (size_t i = stroke.firstStep; i < stroke.firstStep + stroke.stepCount; ++i) {
         const RecordedStep& st = steps_[i];
-        const float reach = std::max(st.a.radius, st.b.radius) + 2.0f;
-        const float top = std::min(st.a.p.y, st.b.p.y) * n - reach;
-        const float bottom = std::max(st.a.p.y, st.b.p.y) * n + reach;
-        if (bottom < static_cast<float>(band.rowBegin) || top >= static_cast<float>(band.rowEnd)) {
-          continue;
-        }
+        if (st.bottom < begin || st.top >= end) continue;
         raster.key = st.key;
         if (stroke.stamp) {
           raster.Stamps(st.a, st.b, *stroke.stamp, kLineStampSize, st.skipFirst);
@@ -396,6 +405,30 @@ void ChainPainter::Flush() {
 }
 
 }  // namespace
+
+bool DrawTools::Init(LineEngine& engine, int width, int height, int overSampling,
+                     float antiAliasSize) {
+  if (!canvas.Init(width, height, overSampling, antiAliasSize) || !pass.Init(width, height)) {
+    return false;
+  }
+  mapContext.Prepare(engine.View());
+  noise.SetOrigin(Point2(static_cast<float>(width) / 2.0f, static_cast<float>(height) / 2.0f));
+  engine.sizeUnit = std::max(1.0f, static_cast<float>(std::max(width, height)) / 24.0f);
+  return true;
+}
+
+JobDrawContext DrawTools::Context(LineEngine& engine, TimeValue t, CheckAbortCallback* abort) {
+  JobDrawContext ctx;
+  ctx.engine = &engine;
+  ctx.canvas = &canvas;
+  ctx.pass = &pass;
+  ctx.noise = &noise;
+  ctx.stamps = &stamps;
+  ctx.mapContext = &mapContext;
+  ctx.time = t;
+  ctx.abort = abort;
+  return ctx;
+}
 
 bool DrawJob(LineJob& job, JobDrawContext& ctx) {
   LineEngine& engine = *ctx.engine;

@@ -7,17 +7,17 @@
 #pragma once
 
 #include "sdk/render.h"
+#include "tarnis/line/brush/stamp_cache.h"
+#include "tarnis/line/engine/line_canvas.h"
 #include "tarnis/line/engine/line_job.h"
+#include "tarnis/line/engine/line_noise.h"
+#include "tarnis/line/engine/pass_buffer.h"
+#include "tarnis/line/engine/sc_line3d.h"
 
 namespace tarnis {
 
 class Brush;
 class LineEngine;
-class LineCanvas;
-class PassBuffer;
-class LineNoise;
-class StampCache;
-class SCLine3D;
 
 struct JobDrawContext {
   LineEngine* engine = nullptr;
@@ -33,6 +33,23 @@ struct JobDrawContext {
   // stroke width in pixels.
   Brush* previewBrush = nullptr;
   float previewSize = 1.0f;
+};
+
+// What one drawing call draws with: the job canvas, the pass buffer, the
+// map shade context, the noise (its origin the image centre) and the stamp
+// cache, for a width x height image of the engine's frame.
+struct DrawTools {
+  LineCanvas canvas;
+  PassBuffer pass;
+  SCLine3D mapContext;
+  LineNoise noise;
+  StampCache stamps{kLineStampCount};
+
+  // Sets everything up and the engine's sizeUnit; false when the canvas or
+  // pass buffer cannot be allocated.
+  bool Init(LineEngine& engine, int width, int height, int overSampling, float antiAliasSize);
+  // A drawing context over these tools.
+  JobDrawContext Context(LineEngine& engine, TimeValue t, CheckAbortCallback* abort);
 };
 
 // Draws the job's strokes; false when aborted.
