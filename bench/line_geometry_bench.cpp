@@ -15,6 +15,9 @@
 #include <cstdint>
 
 #include "sdk/hold.h"
+#include "tarnis/line/brush/brush.h"
+#include "tarnis/line/brush/brush_params.h"
+#include "tarnis/line/effect/line_setting.h"
 #include "tarnis/line/engine/engine_test_scene.h"
 
 namespace {
@@ -112,10 +115,23 @@ void BM_GeometryHalf(benchmark::State& state) {
 }
 
 // Both halves of a frame: detection, then chaining, stroke drawing and
-// compositing into a 1920 x 1080 image with overSampling 2.
+// compositing into a 1920 x 1080 image with overSampling 2; the second
+// argument switches the brushes' size and alpha falloff along strokes on.
 void BM_BothHalves(benchmark::State& state) {
   GeometryScene scene(static_cast<int>(state.range(0)));
   scene.lm->MainBlock()->SetValue(kLineOverSampling, 0, 2);
+  if (state.range(1) != 0) {
+    LineSet* set = scene.lm->GetLineSet(0);
+    for (int type = 1; type <= 2; ++type) {
+      for (int slot = 0; slot < 6; ++slot) {
+        LineSetting* setting = set ? set->Setting(type, slot) : nullptr;
+        Brush* brush = setting ? setting->GetBrush() : nullptr;
+        if (!brush) continue;
+        brush->Block(kBrushBlockDampSize)->SetValue(kBrushDampSizeEnable, 0, 1);
+        brush->Block(kBrushBlockDampAlpha)->SetValue(kBrushDampAlphaEnable, 0, 1);
+      }
+    }
+  }
   Bitmap bitmap(1920, 1080);
   long long strokes = 0;
   double drawSeconds = 0;
@@ -137,8 +153,9 @@ void BM_BothHalves(benchmark::State& state) {
 }
 
 BENCHMARK(BM_BothHalves)
-    ->Arg(100000)
-    ->Arg(1000000)
+    ->Args({100000, 0})
+    ->Args({1000000, 0})
+    ->Args({1000000, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(2);

@@ -268,6 +268,10 @@ IRenderElement* HostRenderGlobalContext::GetRenderElement(int i) {
   return i >= 0 && i < NRenderElements() ? elements_[static_cast<size_t>(i)] : nullptr;
 }
 
+LightDesc* HostRenderGlobalContext::SceneLight(int i) {
+  return i >= 0 && i < NumLights() ? Light(i) : nullptr;
+}
+
 Ray HostRenderGlobalContext::CameraRay(float sx, float sy) const {
   if (projType == PROJ_PARALLEL)
     return {Point3((sx - xc) / xscale, (sy - yc) / yscale, 0.0f), Point3(0.0f, 0.0f, -1.0f)};

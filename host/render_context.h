@@ -104,6 +104,8 @@ class HostRenderGlobalContext : public RenderGlobalContext {
   int NRenderElements() override { return static_cast<int>(elements_.size()); }
   IRenderElement* GetRenderElement(int i) override;
   ViewParams* GetViewParams() override { return &viewParams_; }
+  int NumSceneLights() override { return NumLights(); }
+  LightDesc* SceneLight(int i) override;
 
   HostRenderInstance& Instance(int i) { return *instances_[static_cast<size_t>(i)]; }
   void SetRenderElements(std::vector<IRenderElement*> elements) { elements_ = std::move(elements); }

@@ -17,6 +17,7 @@ class INode;
 class Mesh;
 class Mtl;
 class IRenderElement;
+class LightDesc;
 
 inline constexpr int PROJ_PERSPECTIVE = 0;
 inline constexpr int PROJ_PARALLEL = 1;
@@ -55,9 +56,9 @@ class RenderInstance {
   uint32_t flags = 0;
   float vis = 1.0f;
   Matrix3 objToWorld, objToCam, camToObj, normalObjToCam, normalCamToObj;
-  Box3 obBox;      // object-space box
-  Box3 camBox;     // camera-space box
-  Point3 center;   // camera-space centre of the bounding sphere
+  Box3 obBox;     // object-space box
+  Box3 camBox;    // camera-space box
+  Point3 center;  // camera-space centre of the bounding sphere
   float radsq = 0.0f;
 };
 
@@ -84,12 +85,16 @@ class RenderGlobalContext {
   virtual IRenderElement* GetRenderElement(int /*i*/) { return nullptr; }
   // Null when the render has no view parameters.
   virtual ViewParams* GetViewParams() { return nullptr; }
+  // The frame's lights, for shading that happens outside the renderer's own
+  // samples (maps evaluated along lines). Valid until the frame ends.
+  virtual int NumSceneLights() { return 0; }
+  virtual LightDesc* SceneLight(int /*i*/) { return nullptr; }
 
   // Camera-space point to device (pixel) coordinates.
   Point2 MapToScreen(const Point3& p) const;
 
   int devWidth = 0, devHeight = 0;
-  float devAspect = 1.0f;  // pixel aspect
+  float devAspect = 1.0f;              // pixel aspect
   float xscale = 1.0f, yscale = 1.0f;  // device scale (see MapToScreen)
   float xc = 0.0f, yc = 0.0f;          // device centre
   bool antialias = true;
@@ -140,6 +145,6 @@ class RenderMapsContext {
   virtual RenderGlobalContext* GetGlobalContext() = 0;
   // Renders the scene from `vp` into `bm` (without the current node when
   // the map asks so); false when the render was cancelled.
-  virtual bool Render(Bitmap* bm, ViewParams& vp, SubRendParams& srp, const Point4* clipPlanes = nullptr,
-                      int nClipPlanes = 0) = 0;
+  virtual bool Render(Bitmap* bm, ViewParams& vp, SubRendParams& srp,
+                      const Point4* clipPlanes = nullptr, int nClipPlanes = 0) = 0;
 };

@@ -218,11 +218,11 @@ BrushStrokeValues ReadStroke(BlockReader in) {
   s.multiple = in.Int(kBrushMapMultiple);
   s.multipleRnd = in.Int(kBrushMapMultipleRnd);
   s.normalOffset = in.Float(kBrushMapNormalOffset);
-  s.normalOffsetRnd = in.Percent(kBrushMapNormalOffsetRnd);
+  s.normalOffsetRnd = in.Float(kBrushMapNormalOffsetRnd);
   s.offsetX = in.Float(kBrushMapOffsetX);
-  s.offsetXRnd = in.Percent(kBrushMapOffsetXRnd);
+  s.offsetXRnd = in.Float(kBrushMapOffsetXRnd);
   s.offsetY = in.Float(kBrushMapOffsetY);
-  s.offsetYRnd = in.Percent(kBrushMapOffsetYRnd);
+  s.offsetYRnd = in.Float(kBrushMapOffsetYRnd);
   s.limitAngle = in.Float(kLimitAngle);
   s.minimumLength = in.Float(kMinimumLength);
   s.combineLength = in.Float(kCombineLength);

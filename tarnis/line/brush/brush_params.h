@@ -134,12 +134,14 @@ struct BrushStrokeValues {
   float overshootRnd = 0.0f;  // x0.01
   int multiple = 1;
   int multipleRnd = 0;
+  // The offsets of a stroke and their random ranges, all in pixels: a
+  // stroke moves by value + r x range with r in -1..1.
   float normalOffset = 0.0f;
-  float normalOffsetRnd = 0.0f;  // x0.01
+  float normalOffsetRnd = 0.0f;
   float offsetX = 0.0f;
-  float offsetXRnd = 0.0f;  // x0.01
+  float offsetXRnd = 0.0f;
   float offsetY = 0.0f;
-  float offsetYRnd = 0.0f;   // x0.01
+  float offsetYRnd = 0.0f;
   float limitAngle = 90.0f;  // degrees
   float minimumLength = 2.0f;
   float combineLength = 2.0f;

@@ -13,10 +13,8 @@ struct KindSwitches {
 };
 
 constexpr KindSwitches kSwitches[] = {
-    {kTypeEdgeObject, kTypeObjectRespectiveEnable},
-    {kTypeEdgeNormal, kTypeNormalRespectiveEnable},
-    {kTypeEdgeMatID, kTypeMaterialRespectiveEnable},
-    {kTypeEdgeSmooth, kTypeSmoothRespectiveEnable},
+    {kTypeEdgeObject, kTypeObjectRespectiveEnable},  {kTypeEdgeNormal, kTypeNormalRespectiveEnable},
+    {kTypeEdgeMatID, kTypeMaterialRespectiveEnable}, {kTypeEdgeSmooth, kTypeSmoothRespectiveEnable},
     {kTypeEdgeIsect, kTypeIsectRespectiveEnable},
 };
 
@@ -62,9 +60,9 @@ LineDepth PrepareLineDepth(const LineSet& set, int type, TimeValue t) {
   if (!block) return depth;
   depth.size = readChange(block, set.SizeCurve(depthType), t, kDepthZScaleEnable, kDepthZMin,
                           kDepthZMax, kDepthZScaleObjectEnable, kDepthZScaleObjectNode);
-  depth.alpha = readChange(block, set.AlphaCurve(depthType), t, kDepthZAlphaEnable,
-                           kDepthZAlphaMin, kDepthZAlphaMax, kDepthZAlphaObjectEnable,
-                           kDepthZAlphaObjectNode);
+  depth.alpha = readChange(block, set.AlphaCurve(depthType), t, kDepthZAlphaEnable, kDepthZAlphaMin,
+                           kDepthZAlphaMax, kDepthZAlphaObjectEnable, kDepthZAlphaObjectNode);
+  if (depth.alpha.on) depth.alpha.farValue = block->GetFloat(kDepthZAlphaMaxValue, t) * 0.01f;
   return depth;
 }
 

@@ -37,6 +37,9 @@ struct LineDepth {
     // Distances measured from a reference node's world position instead of the camera.
     bool fromNode = false;
     Point3 nodePosition;
+    // The alpha change's value where its curve reaches 0 (lineZAlphaMaxValue,
+    // 0..1): fading never goes below it. 0 for the size change.
+    float farValue = 0.0f;
   };
   Change size, alpha;
 };

@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "tarnis/line/engine/line_canvas.h"
+#include "tarnis/line/engine/line_noise.h"
+#include "tarnis/line/engine/stroke_damping.h"
 
 namespace tarnis {
 
@@ -26,10 +28,16 @@ float HalfWidth(float size, float edgeSoftness, int n) {
 
 namespace {
 
+constexpr float kCornerStep = 8.0f * 3.14159265f / 180.0f;
+
 inline float depthAt(float za, float zb, float f, bool parallel) {
   if (parallel) return za + (zb - za) * f;
   const float den = (za - zb) * f + zb;
   return den != 0.0f ? za * zb / den : za;
+}
+
+inline float lerp(float a, float b, float f) {
+  return a + (b - a) * f;
 }
 
 inline Color lerp(const Color& a, const Color& b, float f) {
@@ -40,15 +48,21 @@ inline Color lerp(const Color& a, const Color& b, float f) {
 
 void StepRaster::Flat(const StepEnd& a, const StepEnd& b) const {
   LineCanvas& c = *canvas;
-  const float n = static_cast<float>(c.N());
+  const int ni = c.N();
+  const float n = static_cast<float>(ni);
+  const float soft = c.EdgeSoftness();
   const float invScale = c.InvScale();
   const Point2 A = a.p * n, B = b.p * n;
   const Point2 d = B - A;
   const float len2 = d.LengthSquared();
   const float len = std::sqrt(len2);
   const Point2 u = len > 0.0f ? d * (1.0f / len) : Point2(1.0f, 0.0f);
-  const float maxR = std::max(a.radius, b.radius);
+  const bool damped = damping && !damping->None();
+  const float maxSize =
+      std::max(a.size, b.size) * (damped ? damping->MaxSizeFactor(a.u, b.u) : 1.0f);
+  const float maxR = HalfWidth(maxSize, soft, ni);
   if (!(maxR > 0.0f)) return;
+  const float radiusA = HalfWidth(a.size, soft, ni), radiusB = HalfWidth(b.size, soft, ni);
   const int x0 = std::max(0, static_cast<int>(std::floor(std::min(A.x, B.x) - maxR - 1.0f)));
   const int x1 =
       std::min(c.SuperWidth() - 1, static_cast<int>(std::ceil(std::max(A.x, B.x) + maxR + 1.0f)));
@@ -82,8 +96,20 @@ void StepRaster::Flat(const StepEnd& a, const StepEnd& b) const {
       const float along = len > 0.0f ? DotProd(w, u) : 0.0f;
       const float f = len > 0.0f ? along / len : -1.0f;
       const float q = CrossProd(u, w);
+      if (std::fabs(q) > maxR) continue;
       const float fc = std::clamp(f, 0.0f, 1.0f);
-      const float R = a.radius + (b.radius - a.radius) * fc;
+      // Size and alpha at the sample's own place on the stroke: the point of
+      // the axis beside it (an end for the caps).
+      float R, alpha = lerp(a.alpha, b.alpha, fc);
+      const float depth = depthAt(a.depth, b.depth, fc, parallel);
+      if (damped) {
+        const float at = lerp(a.u, b.u, fc);
+        const Point2 axis = (A + d * fc) * c.InvN();
+        R = HalfWidth(lerp(a.size, b.size, fc) * damping->SizeFactor(at, axis, depth), soft, ni);
+        alpha *= damping->AlphaFactor(at, axis, depth);
+      } else {
+        R = lerp(radiusA, radiusB, fc);
+      }
       if (std::fabs(q) > R) continue;
       float coverage;
       if (f >= 0.0f && f <= 1.0f) {
@@ -96,58 +122,112 @@ void StepRaster::Flat(const StepEnd& a, const StepEnd& b) const {
         coverage =
             g > 0.0f ? std::min(1.0f, (R - std::sqrt(g)) * std::sqrt(o2 / g) * invScale) : 1.0f;
       }
-      coverage *= a.alpha + (b.alpha - a.alpha) * fc;
+      coverage *= alpha;
       if (coverage <= 0.0f) continue;
-      c.StrokeSample(rows, x, y, coverage, -depthAt(a.depth, b.depth, fc, parallel), key,
-                     lerp(a.colour, b.colour, fc));
+      c.StrokeSample(rows, x, y, coverage, -depth, key, lerp(a.colour, b.colour, fc));
     }
   }
 }
 
-void StepRaster::Stamps(const StepEnd& a, const StepEnd& b, std::span<const uint8_t> raster,
-                        int size, bool skipFirst) const {
-  LineCanvas& c = *canvas;
+bool StepRaster::stampAt(const StepEnd& a, const StepEnd& b, float f, Stamp& out) const {
+  const LineCanvas& c = *canvas;
   const float n = static_cast<float>(c.N());
-  const Point2 A = a.p * n, B = b.p * n;
-  const float L = (B - A).Length();
-  const int count = 1 + static_cast<int>(std::floor(2.0f * L / n));
-  const Footprint& fp = footprint;
-  const float half = static_cast<float>(size) * 0.5f;
+  out.centre = (a.p + (b.p - a.p) * f) * n;
+  out.depth = depthAt(a.depth, b.depth, f, parallel);
+  float size = lerp(a.size, b.size, f);
+  out.alpha = lerp(a.alpha, b.alpha, f);
+  if (damping && !damping->None()) {
+    const float at = lerp(a.u, b.u, f);
+    const Point2 p = out.centre * c.InvN();
+    size *= damping->SizeFactor(at, p, out.depth);
+    out.alpha *= damping->AlphaFactor(at, p, out.depth);
+  }
+  out.radius = HalfWidth(size, c.EdgeSoftness(), c.N());
+  out.colour = lerp(a.colour, b.colour, f);
+  out.raster = stamps->rasters[0];
+  return out.radius > 0.0f && out.alpha > 0.0f;
+}
+
+void StepRaster::Stamps(const StepEnd& a, const StepEnd& b, bool skipFirst,
+                        float cornerTurn) const {
+  if (!stamps || stamps->count < 1 || !stamps->rasters[0]) return;
+  LineCanvas& c = *canvas;
   LineCanvas::Band& rows = band ? *band : c.WholeBand();
+  const float n = static_cast<float>(c.N());
+  Stamp s;
+  // Corner filling: the stamp at the corner swept through the turn.
+  const int cornerStamps = static_cast<int>(std::fabs(cornerTurn) / kCornerStep);
+  if (cornerStamps > 0 && stampAt(a, b, 0.0f, s)) {
+    const float sign = cornerTurn < 0.0f ? -1.0f : 1.0f;
+    for (int k = 1; k <= cornerStamps; ++k) {
+      s.cosR = std::cos(sign * kCornerStep * static_cast<float>(k));
+      s.sinR = std::sin(sign * kCornerStep * static_cast<float>(k));
+      stamp(s, rows);
+    }
+    s.cosR = 1.0f, s.sinR = 0.0f;
+  }
+  if (scatter && scatter->noise && scatter->noise->Ready()) {
+    // Stamps at whole multiples of the spacing along the stroke, so steps
+    // share none; each draws its variant, scale, opacity and sideways shift
+    // from the noise under it.
+    const float spacing = std::max(0.25f, scatter->spacing);
+    const float span = b.pos - a.pos;
+    if (!(span > 0.0f)) return;
+    const Point2 dir = (b.p - a.p) * (1.0f / std::max(1e-6f, (b.p - a.p).Length()));
+    for (float at = std::ceil(a.pos / spacing) * spacing; at < b.pos; at += spacing) {
+      if (!stampAt(a, b, (at - a.pos) / span, s)) continue;
+      const Point2 pixels = s.centre * c.InvN();
+      const NoiseCell cell = scatter->noise->Lookup(pixels, 2.0f);
+      const uint16_t h = cell.hash[0];
+      const uint16_t h2 = cell.hash[3];
+      s.raster = stamps->rasters[static_cast<size_t>(h % static_cast<uint16_t>(stamps->count))];
+      s.radius *= 0.55f + 0.45f * static_cast<float>(h2 & 0xff) / 255.0f;
+      s.alpha *= 0.5f + 0.5f * static_cast<float>(h2 >> 8) / 255.0f;
+      const float shift = (static_cast<float>((h >> 4) & 0xff) / 255.0f - 0.5f) * 0.6f * s.radius;
+      s.centre = s.centre + Point2(-dir.y, dir.x) * shift;
+      stamp(s, rows);
+    }
+    return;
+  }
+  // Otherwise a stamp every half pixel.
+  const float L = (b.p - a.p).Length() * n;
+  const int count = 1 + static_cast<int>(std::floor(2.0f * L / n));
   for (int i = skipFirst ? 1 : 0; i <= count; ++i) {
-    const float f = static_cast<float>(i) / static_cast<float>(count);
-    const Point2 centre = A + (B - A) * f;
-    const float R = a.radius + (b.radius - a.radius) * f;
-    if (!(R > 0.0f)) continue;
-    const float alpha = a.alpha + (b.alpha - a.alpha) * f;
-    const float depth = depthAt(a.depth, b.depth, f, parallel);
-    const Color colour = lerp(a.colour, b.colour, f);
-    const int x0 = std::max(0, static_cast<int>(std::floor(centre.x - R)));
-    const int x1 = std::min(c.SuperWidth() - 1, static_cast<int>(std::ceil(centre.x + R)));
-    const int y0 = std::max(rows.rowBegin, static_cast<int>(std::floor(centre.y - R)));
-    const int y1 = std::min(rows.rowEnd - 1, static_cast<int>(std::ceil(centre.y + R)));
-    for (int y = y0; y <= y1; ++y) {
-      for (int x = x0; x <= x1; ++x) {
-        const Point2 off(static_cast<float>(x) + 0.5f - centre.x,
-                         static_cast<float>(y) + 0.5f - centre.y);
-        // Into the stamp's frame: rotate back by the angle, undo the stretch,
-        // scale the radius to half the raster.
-        const float along = (off.x * fp.cosA + off.y * fp.sinA) * fp.alongScale;
-        const float cross = (-off.x * fp.sinA + off.y * fp.cosA) * fp.crossScale;
-        const float sx = along / R * half + half - 0.5f;
-        const float sy = cross / R * half + half - 0.5f;
-        const int ix = static_cast<int>(std::floor(sx)), iy = static_cast<int>(std::floor(sy));
-        if (ix < 0 || iy < 0 || ix + 1 >= size || iy + 1 >= size) continue;
-        const float fx = sx - static_cast<float>(ix), fy = sy - static_cast<float>(iy);
-        auto at = [&](int xx, int yy) {
-          return static_cast<float>(raster[static_cast<size_t>(yy * size + xx)]);
-        };
-        const float grey = (at(ix, iy) * (1 - fx) + at(ix + 1, iy) * fx) * (1 - fy) +
-                           (at(ix, iy + 1) * (1 - fx) + at(ix + 1, iy + 1) * fx) * fy;
-        const float coverage = grey / 255.0f * alpha;
-        if (coverage > 0.0f)
-          c.StrokeSample(rows, x, y, std::min(1.0f, coverage), -depth, key, colour);
-      }
+    if (stampAt(a, b, static_cast<float>(i) / static_cast<float>(count), s)) stamp(s, rows);
+  }
+}
+
+void StepRaster::stamp(const Stamp& s, LineCanvas::Band& rows) const {
+  LineCanvas& c = *canvas;
+  const int size = stamps->size;
+  const float half = static_cast<float>(size) * 0.5f;
+  const float R = s.radius;
+  const int x0 = std::max(0, static_cast<int>(std::floor(s.centre.x - R)));
+  const int x1 = std::min(c.SuperWidth() - 1, static_cast<int>(std::ceil(s.centre.x + R)));
+  const int y0 = std::max(rows.rowBegin, static_cast<int>(std::floor(s.centre.y - R)));
+  const int y1 = std::min(rows.rowEnd - 1, static_cast<int>(std::ceil(s.centre.y + R)));
+  const float flip = mirror ? -1.0f : 1.0f;
+  auto at = [&](int xx, int yy) {
+    return static_cast<float>(s.raster[static_cast<size_t>(yy * size + xx)]);
+  };
+  for (int y = y0; y <= y1; ++y) {
+    for (int x = x0; x <= x1; ++x) {
+      // Into the stamp's frame. The raster already holds the tip's angle and
+      // stretch; only corner stamps turn it further.
+      const float ox = static_cast<float>(x) + 0.5f - s.centre.x;
+      const float oy = static_cast<float>(y) + 0.5f - s.centre.y;
+      const float rx = (ox * s.cosR + oy * s.sinR) * flip;
+      const float ry = -ox * s.sinR + oy * s.cosR;
+      const float sx = rx / R * half + half - 0.5f;
+      const float sy = ry / R * half + half - 0.5f;
+      const int ix = static_cast<int>(std::floor(sx)), iy = static_cast<int>(std::floor(sy));
+      if (ix < 0 || iy < 0 || ix + 1 >= size || iy + 1 >= size) continue;
+      const float fx = sx - static_cast<float>(ix), fy = sy - static_cast<float>(iy);
+      const float grey = (at(ix, iy) * (1 - fx) + at(ix + 1, iy) * fx) * (1 - fy) +
+                         (at(ix, iy + 1) * (1 - fx) + at(ix + 1, iy + 1) * fx) * fy;
+      const float coverage = grey / 255.0f * s.alpha;
+      if (coverage > 0.0f)
+        c.StrokeSample(rows, x, y, std::min(1.0f, coverage), -s.depth, key, s.colour);
     }
   }
 }

@@ -6,7 +6,10 @@
 // After each repetition the canvas is resolved into the pass buffer.
 #pragma once
 
+#include <vector>
+
 #include "sdk/render.h"
+#include "sdk/shade_context.h"
 #include "tarnis/line/brush/stamp_cache.h"
 #include "tarnis/line/engine/line_canvas.h"
 #include "tarnis/line/engine/line_job.h"
@@ -44,6 +47,7 @@ struct DrawTools {
   SCLine3D mapContext;
   LineNoise noise;
   StampCache stamps{kLineStampCount};
+  std::vector<LightDesc*> lights;  // the frame's lights, for maps along lines
 
   // Sets everything up and the engine's sizeUnit; false when the canvas or
   // pass buffer cannot be allocated.

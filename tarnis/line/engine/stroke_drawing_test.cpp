@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <tbb/task_arena.h>
 
+#include "sdk/curve_control.h"
 #include "sdk/effect.h"
 #include "sdk/hold.h"
 #include "tarnis/line/brush/brush.h"
@@ -333,6 +334,312 @@ TEST_F(StrokeDrawingTest, ADotPatternBrushLeavesPaperInsideTheStroke) {
   EXPECT_GT(dots.second, 0);
 }
 
+// --- How strokes are laid: falloff, joins, offsets, stroke types ----------------
+
+// A larger view for measuring stroke shapes: the plane square of half side
+// 2 spans about 116 pixels.
+constexpr int kBigW = 240, kBigH = 180;
+
+// The coverage of a red line on white at a pixel.
+float Coverage(const Bitmap& bm, int x, int y) {
+  if (x < 0 || y < 0 || x >= bm.Width() || y >= bm.Height()) return 0.0f;
+  return 1.0f - PixelColour(bm, x, y).g;
+}
+
+// The coverage a flat stroke of width w leaves summed across it (pixels):
+// the soft edge (one pixel) adds to the width.
+float CoverageAcross(float w) {
+  if (w >= 2.0f) return w + 1.0f;
+  if (w >= 1.0f) return 2.0f * w - 1.0f;
+  return w * w;
+}
+
+// A strip of three squares side by side from x = -3 to 3, y = -1 to 1:
+// its long borders are three edges each.
+Mesh StripMesh() {
+  Mesh m;
+  for (int i = 0; i <= 3; ++i) {
+    m.verts.push_back(Point3(-3.0f + 2.0f * static_cast<float>(i), -1, 0));
+    m.verts.push_back(Point3(-3.0f + 2.0f * static_cast<float>(i), 1, 0));
+  }
+  for (int i = 0; i < 3; ++i) {
+    const int a = 2 * i, b = a + 2, c = a + 3, d = a + 1;
+    Face f1, f2;
+    f1.setVerts(a, b, c);
+    f2.setVerts(a, c, d);
+    m.faces.push_back(f1);
+    m.faces.push_back(f2);
+  }
+  return m;
+}
+
+class StrokeShapeTest : public StrokeDrawingTest {
+ protected:
+  void SetUp() override {
+    StrokeDrawingTest::SetUp();
+    setting = set->Setting(1, 0);
+    brush = setting->GetBrush();
+    // Every corner of a square splits its border into single-edge strokes.
+    Stroke(kLimitAngle, 30.0f);
+  }
+  void Stroke(ParamID id, float v) { brush->Block(kBrushBlockStroke)->SetValue(id, 0, v); }
+  void Stroke(ParamID id, int v) { brush->Block(kBrushBlockStroke)->SetValue(id, 0, v); }
+  static TestRenderContext BigCamera() {
+    return TestRenderContext(Point3(0, -0.001f, 10), Point3(), kBigW, kBigH);
+  }
+  Bitmap RenderBig(TestRenderContext& gc) {
+    Bitmap bm(kBigW, kBigH);
+    Fill(bm, Color(1, 1, 1));
+    RenderLines(*lm, 0, &bm, &gc, nullptr, nullptr, false);
+    return bm;
+  }
+  static Point2 Screen(TestRenderContext& gc, Point3 p) {
+    return gc.MapToScreen(p * gc.worldToCam);
+  }
+  // Coverage summed across a horizontal line at row y and column x.
+  static float AcrossRow(const Bitmap& bm, int x, int y, int reach) {
+    float sum = 0;
+    for (int dy = -reach; dy <= reach; ++dy) sum += Coverage(bm, x, y + dy);
+    return sum;
+  }
+  // Coverage summed across a vertical line at column x and row y.
+  static float AcrossColumn(const Bitmap& bm, int x, int y, int reach) {
+    float sum = 0;
+    for (int dx = -reach; dx <= reach; ++dx) sum += Coverage(bm, x + dx, y);
+    return sum;
+  }
+  float SizeCurve(float u) const { return brush->SizeCurve()->GetControlCurve(0)->GetValue(0, u); }
+  // The stroke along the horizontal edge from `from` to `to` (world points):
+  // its measured width against the size curve at each fraction, checked in
+  // either drawing direction.
+  void ExpectWidthsFollowTheCurve(const Bitmap& bm, TestRenderContext& gc, Point3 from, Point3 to,
+                                  float size, std::initializer_list<float> fractions) {
+    const Point2 a = Screen(gc, from), b = Screen(gc, to);
+    ASSERT_LT(std::fabs(a.y - b.y), 0.5f) << "the edge should be level on the screen";
+    const int row = static_cast<int>(a.y);
+    int forward = 0, backward = 0;
+    for (float f : fractions) {
+      const int x = static_cast<int>(a.x + (b.x - a.x) * f);
+      const float measured = AcrossRow(bm, x, row, 14) - 0.0f;
+      const float there = CoverageAcross(size * SizeCurve(f));
+      const float back = CoverageAcross(size * SizeCurve(1.0f - f));
+      forward += std::fabs(measured - there) <= 1.0f;
+      backward += std::fabs(measured - back) <= 1.0f;
+      SCOPED_TRACE(::testing::Message() << "fraction " << f << " measured " << measured << " curve "
+                                        << there << " or " << back);
+      EXPECT_TRUE(std::fabs(measured - there) <= 1.0f || std::fabs(measured - back) <= 1.0f);
+    }
+    EXPECT_TRUE(forward == static_cast<int>(fractions.size()) ||
+                backward == static_cast<int>(fractions.size()))
+        << "widths follow neither drawing direction of the curve";
+  }
+
+  LineSetting* setting = nullptr;
+  Brush* brush = nullptr;
+};
+
+TEST_F(StrokeShapeTest, ASingleEdgeStrokeFollowsTheSizeFalloffAlongItsWholeLength) {
+  setting->Block()->SetValue(kLineSize, 0, 10.0f);
+  brush->Block(kBrushBlockDampSize)->SetValue(kBrushDampSizeEnable, 0, 1);
+  ASSERT_NEAR(SizeCurve(0.5f), 1.0f, 0.05f) << "the default falloff is full in the middle";
+  ASSERT_LT(SizeCurve(0.02f), 0.2f) << "and thin at the ends";
+  TestRenderContext gc = BigCamera();
+  gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  const Bitmap bm = RenderBig(gc);
+  // The bottom edge is level on the screen; it is one edge, one stroke.
+  const Point3 from(-2, -2, 0), to(2, -2, 0);
+  const Point2 mid = (Screen(gc, from) + Screen(gc, to)) * 0.5f;
+  EXPECT_GT(Coverage(bm, static_cast<int>(mid.x), static_cast<int>(mid.y)), 0.9f)
+      << "dark in the middle";
+  ExpectWidthsFollowTheCurve(bm, gc, from, to, 10.0f, {0.1f, 0.25f, 0.5f, 0.75f, 0.9f});
+}
+
+TEST_F(StrokeShapeTest, AThreePieceStrokeFollowsTheSameCurveAcrossItsJoints) {
+  setting->Block()->SetValue(kLineSize, 0, 10.0f);
+  brush->Block(kBrushBlockDampSize)->SetValue(kBrushDampSizeEnable, 0, 1);
+  TestRenderContext gc = BigCamera();
+  gc.Add(StripMesh(), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  const Bitmap bm = RenderBig(gc);
+  ExpectWidthsFollowTheCurve(bm, gc, Point3(-3, -1, 0), Point3(3, -1, 0), 10.0f,
+                             {0.25f, 1.0f / 3.0f, 0.5f, 2.0f / 3.0f, 0.8f});
+}
+
+TEST_F(StrokeShapeTest, AConstantCurveOfOneLeavesTheImageUnchanged) {
+  setting->Block()->SetValue(kLineSize, 0, 6.0f);
+  TestRenderContext gc = BigCamera();
+  gc.Add(StripMesh(), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  const Bitmap plain = RenderBig(gc);
+  ICurve* curve = brush->SizeCurve()->GetControlCurve(0);
+  for (int i = 0; i < curve->GetNumPts(); ++i) {
+    CurvePoint pt = curve->GetPoint(0, i);
+    pt.p.y = 1.0f;
+    pt.flags &= ~CURVEP_BEZIER;
+    curve->SetPoint(0, i, pt);
+  }
+  brush->Block(kBrushBlockDampSize)->SetValue(kBrushDampSizeEnable, 0, 1);
+  const Bitmap damped = RenderBig(gc);
+  for (int y = 0; y < kBigH; ++y) {
+    for (int x = 0; x < kBigW; ++x) {
+      ASSERT_NEAR(Coverage(plain, x, y), Coverage(damped, x, y), 1e-4f) << x << "," << y;
+    }
+  }
+}
+
+// Pixels reachable from (x, y) through pixels of coverage below 0.3, four-
+// connected; true when the walk reaches the image border.
+bool LeaksToTheBorder(const Bitmap& bm, int x, int y) {
+  const int w = bm.Width(), h = bm.Height();
+  std::vector<char> seen(static_cast<size_t>(w * h), 0);
+  std::vector<std::pair<int, int>> todo{{x, y}};
+  while (!todo.empty()) {
+    const auto [px, py] = todo.back();
+    todo.pop_back();
+    if (px < 0 || py < 0 || px >= w || py >= h) return true;
+    char& s = seen[static_cast<size_t>(py * w + px)];
+    if (s || Coverage(bm, px, py) >= 0.3f) continue;
+    s = 1;
+    todo.push_back({px + 1, py});
+    todo.push_back({px - 1, py});
+    todo.push_back({px, py + 1});
+    todo.push_back({px, py - 1});
+  }
+  return false;
+}
+
+TEST_F(StrokeShapeTest, NormalOffsetsStayClosedAroundCorners) {
+  Stroke(kLimitAngle, 180.0f);  // the border is one closed stroke
+  setting->Block()->SetValue(kLineSize, 0, 2.0f);
+  TestRenderContext gc = BigCamera();
+  gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  const Point2 left = Screen(gc, Point3(-2, 0, 0)), centre = Screen(gc, Point3(0, 0, 0));
+  for (float offset : {4.0f, -4.0f}) {
+    Stroke(kBrushMapNormalOffset, offset);
+    const Bitmap bm = RenderBig(gc);
+    SCOPED_TRACE(::testing::Message() << "normal offset " << offset);
+    // The line left its border by 4 pixels (to one side or the other)...
+    const int row = static_cast<int>(left.y);
+    EXPECT_LT(Coverage(bm, static_cast<int>(left.x), row), 0.3f);
+    EXPECT_GT(std::max(Coverage(bm, static_cast<int>(left.x - 4.0f), row),
+                       Coverage(bm, static_cast<int>(left.x + 4.0f), row)),
+              0.6f);
+    // ... and still closes around the square.
+    EXPECT_FALSE(LeaksToTheBorder(bm, static_cast<int>(centre.x), static_cast<int>(centre.y)));
+  }
+}
+
+class OffsetSink : public LineVectorSink {
+ public:
+  OffsetSink() { RegisterVectorSink(this); }
+  ~OffsetSink() { UnregisterVectorSink(this); }
+  void FrameStart(TimeValue, int, int) override {}
+  void LineSetStart(LineSet*, LineSetting*, int) override {}
+  void StrokeStart(int, float, const Color&, bool, float, float) override {}
+  void Segment(float x0, float y0, float x1, float y1) override {
+    segments.push_back({Point2(x0, y0), Point2(x1, y1)});
+  }
+  void StrokeEnd() override {}
+  void PassEnd() override {}
+  std::vector<ScreenLine> segments;
+};
+
+TEST_F(StrokeShapeTest, RandomOffsetsMoveCopiesByUpToTheirRangeInPixels) {
+  setting->Block()->SetValue(kLineSize, 0, 1.0f);
+  Stroke(kBrushMapMultiple, 8);
+  Stroke(kBrushMapOffsetXRnd, 3.0f);
+  TestRenderContext gc = BigCamera();
+  gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  const Point2 top = Screen(gc, Point3(-2, 2, 0)), bottom = Screen(gc, Point3(-2, -2, 0));
+  ASSERT_LT(std::fabs(top.x - bottom.x), 0.5f);
+  OffsetSink sink;
+  const Bitmap bm = RenderBig(gc);
+  // The copies of the left border, as the outputs receive them.
+  float largest = 0;
+  int copies = 0;
+  for (const ScreenLine& l : sink.segments) {
+    if (std::fabs(l.a.x - l.b.x) > 0.01f || std::fabs(l.a.x - top.x) > 6.0f) continue;
+    const float shift = l.a.x - top.x;
+    EXPECT_LE(std::fabs(shift), 3.0f + 1e-3f);
+    largest = std::max(largest, std::fabs(shift));
+    ++copies;
+  }
+  EXPECT_GE(copies, 8);
+  EXPECT_GT(largest, 1.5f) << "copies drawn over each other";
+  // In the image: line pixels within the range (plus the line's own reach) only.
+  const int row = static_cast<int>((top.y + bottom.y) / 2);
+  int first = kBigW, last = -1;
+  for (int x = 0; x < kBigW / 2; ++x) {
+    if (Coverage(bm, x, row) > 0.2f) first = std::min(first, x), last = std::max(last, x);
+  }
+  EXPECT_GE(static_cast<float>(first), top.x - 3.0f - 2.0f);
+  EXPECT_LE(static_cast<float>(last), top.x + 3.0f + 2.0f);
+  EXPECT_GT(last - first, 2);
+}
+
+TEST_F(StrokeShapeTest, RakeStrokesShowPaperBetweenTheirBristles) {
+  setting->Block()->SetValue(kLineSize, 0, 16.0f);
+  TestRenderContext gc = BigCamera();
+  gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  const Point2 left = Screen(gc, Point3(-2, 0, 0));
+  // Light dips between dark runs across the stroke at its middle row.
+  auto dips = [&](int type) {
+    Stroke(kBrushMapStrokeType, type);
+    const Bitmap bm = RenderBig(gc);
+    int count = 0;
+    bool dark = false, dipped = false;
+    for (int dx = -12; dx <= 12; ++dx) {
+      const float c = Coverage(bm, static_cast<int>(left.x) + dx, static_cast<int>(left.y));
+      if (c > 0.6f) {
+        count += dark && dipped;
+        dark = true, dipped = false;
+      } else if (dark && c < 0.45f) {
+        dipped = true;
+      }
+    }
+    return count;
+  };
+  EXPECT_EQ(dips(0), 0);
+  EXPECT_GE(dips(1), 2);
+}
+
+TEST_F(StrokeShapeTest, RandomStrokesHaveRaggedEdgesWherePlainOnesAreStraight) {
+  setting->Block()->SetValue(kLineSize, 0, 12.0f);
+  TestRenderContext gc = BigCamera();
+  gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  const Point2 top = Screen(gc, Point3(-2, 2, 0)), bottom = Screen(gc, Point3(-2, -2, 0));
+  // The spread of the stroke's width along the middle of the left border.
+  auto spread = [&](int type) {
+    Stroke(kBrushMapStrokeType, type);
+    const Bitmap bm = RenderBig(gc);
+    std::vector<float> widths;
+    const int y0 = static_cast<int>(std::min(top.y, bottom.y) + 20);
+    const int y1 = static_cast<int>(std::max(top.y, bottom.y) - 20);
+    for (int y = y0; y <= y1; ++y)
+      widths.push_back(AcrossColumn(bm, static_cast<int>(top.x), y, 12));
+    float mean = 0, var = 0;
+    for (float w : widths) mean += w;
+    mean /= static_cast<float>(widths.size());
+    for (float w : widths) var += (w - mean) * (w - mean);
+    return std::sqrt(var / static_cast<float>(widths.size()));
+  };
+  EXPECT_LT(spread(0), 0.2f);
+  EXPECT_GT(spread(2), 0.8f);
+}
+
+TEST_F(StrokeShapeTest, StampsAreStretchedOnce) {
+  // A soft tip stretched by 60 is a quarter as wide along its stretch axis
+  // (the screen's x for an unrotated tip): drawn down the left border, the
+  // stroke is a quarter of its size wide.
+  setting->Block()->SetValue(kLineSize, 0, 16.0f);
+  brush->Block(kBrushBlockParameters)->SetValue(kBrushMapType, 0, 0);
+  brush->Block(kBrushBlockParameters)->SetValue(kBrushMapStretch, 0, 60.0f);
+  TestRenderContext gc = BigCamera();
+  gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  const Bitmap bm = RenderBig(gc);
+  const Point2 left = Screen(gc, Point3(-2, 0, 0));
+  const float across = AcrossColumn(bm, static_cast<int>(left.x), static_cast<int>(left.y), 12);
+  EXPECT_NEAR(across, (16.0f + 1.0f) / 4.0f, 1.5f);
+}
+
 TEST(StepRaster, FlatStepCoversItsWidthWithASoftEdge) {
   LineCanvas canvas;
   ASSERT_TRUE(canvas.Init(20, 10, 1, 1.0f));
@@ -343,8 +650,8 @@ TEST(StepRaster, FlatStepCoversItsWidthWithASoftEdge) {
   a.p = Point2(2, 5);
   b.p = Point2(18, 5);
   a.depth = b.depth = -10;
-  a.radius = b.radius = HalfWidth(3.0f, canvas.EdgeSoftness(), canvas.N());  // (3 + 1 + 1) / 2
-  EXPECT_FLOAT_EQ(a.radius, 2.5f);
+  a.size = b.size = 3.0f;
+  EXPECT_FLOAT_EQ(HalfWidth(3.0f, canvas.EdgeSoftness(), canvas.N()), 2.5f);  // (3 + 1 + 1) / 2
   a.colour = b.colour = Color(1, 0, 0);
   canvas.BeginStroke();
   raster.Flat(a, b);

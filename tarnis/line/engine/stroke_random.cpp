@@ -65,6 +65,11 @@ StrokeRandom StrokeRandom::Draw(const LineNoise& noise, const StrokePlace& place
   out.angleSin = std::sin(out.angle * kDegToRad);
   out.dashLength = (1.0f + r(57814) * s.lengthRnd) * s.length * scale;
   out.dashPeriod = (1.0f + r(22254) * s.spacingRnd) * s.spacing * scale + out.dashLength;
+  for (int k = 0; k < kMaxBristles; ++k) {
+    const auto salt = static_cast<uint32_t>(k);
+    out.bristleWidth[k] = r(3301 + 977 * salt, 12011 + 463 * salt);
+    out.bristleAlpha[k] = r(7919 + 331 * salt, 5003 + 1201 * salt);
+  }
   out.stampVariant =
       static_cast<float>(noise.Lookup(place.middle, place.cell).hash[0]) * (1.0f / 65536.0f);
   return out;

@@ -45,6 +45,10 @@ struct StrokeRandom {
   float dashLength = 0.0f, dashPeriod = 0.0f;
   // Chooses among a stamp brush's variants: 0..1 (1 never reached).
   float stampVariant = 0.0f;
+  // A rake's bristles: each one's draws in -1..1 for its width and opacity.
+  static constexpr int kMaxBristles = 8;
+  float bristleWidth[kMaxBristles] = {};
+  float bristleAlpha[kMaxBristles] = {};
 
   // Draws every property of a stroke at `place` with the brush's values
   // (whose colour range the caller may have replaced). The noise must be
