@@ -26,6 +26,18 @@ test: test-dev test-asan
 demo: build
 	./build/dev/apps/tarnis/tarnis render examples/demo/demo.json -o out/demo.png
 
+# Renders the stroke gallery: every examples/strokes/NAME.json to
+# docs/images/strokes/NAME.png (the pictures docs/lines.md shows).
+.PHONY: gallery
+gallery: deps
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev -j $(JOBS) --target tarnis tarnis_module
+	mkdir -p docs/images/strokes
+	for scene in examples/strokes/*.json; do \
+	  ./build/dev/apps/tarnis/tarnis render "$$scene" \
+	    -o docs/images/strokes/$$(basename "$$scene" .json).png || exit 1; \
+	done
+
 # Runs the saved-scene fuzzers for FUZZ_SECONDS each (default 60) from fresh seeds.
 FUZZ_SECONDS ?= 60
 fuzz: deps
