@@ -1,7 +1,10 @@
 # Wraps the CMake presets. `make demo` and `make test` install what is missing first.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build build-asan test test-dev test-asan demo bench fuzz clean format
+PREFIX ?= $(HOME)/.local
+
+.PHONY: deps build program build-asan test test-dev test-asan demo install package bench fuzz clean \
+	format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -22,8 +25,14 @@ test-asan: build-asan
 
 test: test-dev test-asan
 
+# The tarnis program and its plug-in module, no test programs: what the demo,
+# install and package need.
+program: deps
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev -j $(JOBS) --target tarnis
+
 # Renders the bundled demo scene to out/demo.png.
-demo: build
+demo: program
 	./build/dev/apps/tarnis/tarnis render examples/demo/demo.json -o out/demo.png
 
 # Renders the stroke gallery: every examples/strokes/NAME.json to
@@ -37,6 +46,14 @@ gallery: deps
 	  ./build/dev/apps/tarnis/tarnis render "$$scene" \
 	    -o docs/images/strokes/$$(basename "$$scene" .json).png || exit 1; \
 	done
+
+# Installs bin/tarnis, lib/tarnis/plugins and share/tarnis under PREFIX (default ~/.local).
+install: program
+	cmake --install build/dev --prefix $(PREFIX) --strip
+
+# A Debian package (build/dev/tarnis_<version>_<arch>.deb) that installs under /usr.
+package: program
+	cd build/dev && cpack
 
 # Runs the saved-scene fuzzers for FUZZ_SECONDS each (default 60) from fresh seeds.
 FUZZ_SECONDS ?= 60

@@ -57,6 +57,7 @@ void FrameRenderer::Prepare() {
   for (HostNode* node : setup_.nodes) {
     if (auto light = LightSourceOf(node, setup_.time)) lights->push_back(*light);
   }
+  if (setup_.defaultLights) *lights = DefaultLights(context_->camToWorld);
   lights_ = std::move(lights);
   context_->SetLights(lights_, rays_.get());
 }

@@ -34,6 +34,7 @@ struct FrameSetup {
   bool inMtlEdit = false;
   Color ambient;
   const Background* background = nullptr;
+  bool defaultLights = false;  // the scene has no lights: light it with DefaultLights
 };
 
 class FrameRenderer {

@@ -63,15 +63,15 @@ int HostInterface::MessageBox(const char* text, const char* caption, MessageIcon
 }
 
 void HostInterface::ProgressStart(const char* title) {
-  progress_.Start(title ? title : "");
+  if (showProgress_) progress_.Start(title ? title : "");
 }
 
 void HostInterface::ProgressUpdate(int percent, const char* title) {
-  progress_.Update(percent, title);
+  if (showProgress_) progress_.Update(percent, title);
 }
 
 void HostInterface::ProgressEnd() {
-  progress_.End();
+  if (showProgress_) progress_.End();
 }
 
 void HostInterface::SetInspectionPath(const std::string& kind, const std::string& path,

@@ -45,7 +45,7 @@ class HostInterface : public Interface {
   bool RenderEffectsEnabled() override { return true; }
   bool IsNetServer() override { return false; }
   INode* GetINodeByName(const char* name) override;
-  WindowHandle GetMAXHWnd() override { return nullptr; }
+  WindowHandle GetAppHWnd() override { return nullptr; }
   // Prints "caption: text" and answers IDYES for yes/no questions, else IDOK.
   int MessageBox(const char* text, const char* caption, MessageIcon icon,
                  MessageButtons buttons = MessageButtons::Ok) override;
@@ -59,6 +59,8 @@ class HostInterface : public Interface {
   void ProgressStart(const char* title) override;
   void ProgressUpdate(int percent, const char* title = nullptr) override;
   void ProgressEnd() override;
+  // False: progress is not shown at all (messages still are). Set before work starts.
+  void SetShowProgress(bool show) { showProgress_ = show; }
 
   // Asks plug-ins for the inspection output `kind` at `path`; in a sequence
   // each frame's file gets the frame number like the frame images.
@@ -75,6 +77,7 @@ class HostInterface : public Interface {
   std::atomic<TimeValue> time_{0};
   std::atomic<bool> cancel_{false};
   ProgressDisplay progress_;
+  bool showProgress_ = true;
   std::mutex dirMutex_;
   std::string settingsDir_;
   bool settingsDirMade_ = false;

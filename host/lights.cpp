@@ -40,6 +40,27 @@ std::optional<LightSource> LightSourceOf(HostNode* node, TimeValue t) {
   return s;
 }
 
+std::vector<LightSource> DefaultLights(const Matrix3& camToWorld) {
+  struct Place {
+    Point3 fromCamera;  // camera space: x right, y up, the camera looks down -z
+    float intensity;
+    bool shadows;
+  };
+  constexpr Place kKey{{-1.0f, 1.0f, 1.0f}, 1.0f, true};
+  constexpr Place kFill{{1.0f, 0.2f, 0.6f}, 0.4f, false};
+  std::vector<LightSource> lights;
+  for (const Place& p : {kKey, kFill}) {
+    LightSource s;
+    s.type = LightObject::Type::kDirectional;
+    s.color = Color(p.intensity, p.intensity, p.intensity);
+    s.direction = Normalize(-VectorTransform(camToWorld, p.fromCamera));
+    s.position = camToWorld.GetTrans() - s.direction * 10.0f;
+    s.castShadows = p.shadows;
+    lights.push_back(s);
+  }
+  return lights;
+}
+
 HostLight::HostLight(const LightSource& source, const Matrix3& camToWorld, const RayScene* rays)
     : source_(source),
       camToWorld_(camToWorld),

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "host/ray_scene.h"
 #include "host/scene.h"
@@ -28,6 +29,11 @@ struct LightSource {
 
 // The light of `node` at time t, or nothing when the node shows no light.
 std::optional<LightSource> LightSourceOf(HostNode* node, TimeValue t);
+
+// The lighting of a scene without lights: a key light from above the
+// camera's left shoulder casting shadows and a dimmer fill from its right,
+// both directional and turning with the camera (`camToWorld`).
+std::vector<LightSource> DefaultLights(const Matrix3& camToWorld);
 
 // A light in the camera space of one view.
 class HostLight : public LightDesc {

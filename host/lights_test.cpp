@@ -207,5 +207,34 @@ TEST(RayScene, IntersectSkipsOneSidedBackFacesExcludedNodesAndTheSurfaceLeft) {
   EXPECT_FALSE(rays.Occluded({0, 0, -5}, {0, 0, 1}, 0.0f, 3.0f));
 }
 
+TEST(DefaultLights, AKeyAndAFillShineFromBehindTheCameraAndTurnWithIt) {
+  struct View {
+    Point3 from, to;
+  };
+  for (const View& v : {View{{0, -10, 0}, {0, 0, 0}}, View{{7, 3, 5}, {-1, 2, 0}}}) {
+    Matrix3 camToWorld = LookAtMatrix(v.from, v.to, {0, 0, 1});
+    Point3 forward = Normalize(v.to - v.from);
+    Point3 up = Normalize(VectorTransform(camToWorld, {0, 1, 0}));
+    Point3 right = Normalize(VectorTransform(camToWorld, {1, 0, 0}));
+    std::vector<LightSource> lights = DefaultLights(camToWorld);
+    ASSERT_EQ(lights.size(), 2u);
+    const LightSource& key = lights[0];
+    const LightSource& fill = lights[1];
+    for (const LightSource& l : lights) {
+      EXPECT_EQ(l.type, LightObject::Type::kDirectional);
+      EXPECT_NEAR(l.direction.Length(), 1.0f, 1e-5f);
+      // Both light what the camera sees, from its side of the scene.
+      EXPECT_GT(DotProd(l.direction, forward), 0.3f);
+    }
+    // The key comes from above left and casts shadows; the dimmer fill from the right.
+    EXPECT_LT(DotProd(key.direction, up), 0.0f);
+    EXPECT_GT(DotProd(key.direction, right), 0.0f);
+    EXPECT_LT(DotProd(fill.direction, right), 0.0f);
+    EXPECT_TRUE(key.castShadows);
+    EXPECT_FALSE(fill.castShadows);
+    EXPECT_GT(key.color.r, fill.color.r);
+  }
+}
+
 }  // namespace
 }  // namespace host

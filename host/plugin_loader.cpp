@@ -58,11 +58,11 @@ bool PluginManager::LoadModule(const std::string& path, std::string* error) {
     dlclose(handle);
     return fail(std::string("the entry point ") + missing + " is missing");
   }
-  if (version() != Get3DSMAXVersion()) {
+  if (version() != GetSDKVersion()) {
     unsigned long theirs = version();
     dlclose(handle);
     return fail("built for SDK version " + std::to_string(theirs) + ", this host has " +
-                std::to_string(Get3DSMAXVersion()));
+                std::to_string(GetSDKVersion()));
   }
   // Every module is loaded fully at start-up, whatever CanAutoDefer says:
   // this host never defers.
@@ -107,7 +107,13 @@ std::vector<std::string> DefaultPluginDirs() {
   std::vector<std::string> dirs;
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) dirs.push_back(exe.parent_path().string());
+  if (!ec) {
+    // An installed program keeps its plug-ins in ../lib/tarnis/plugins; a
+    // program in a build tree has them beside it.
+    fs::path installed = (exe.parent_path() / kInstalledPluginDir).lexically_normal();
+    dirs.push_back(installed.string());
+    dirs.push_back(exe.parent_path().string());
+  }
   if (const char* env = std::getenv("TARNIS_PLUGIN_PATH")) {
     std::string list = env;
     size_t start = 0;

@@ -1,9 +1,10 @@
 // Loading plug-in modules: shared libraries that export the entry points of
-// sdk/plugin_api.h. The host looks in its plug-in directories (next to the
-// program, the folders of $TARNIS_PLUGIN_PATH, and any given with --plugin),
-// checks each module's entry points and SDK version, and registers its class
-// descriptors in the class directory. A module that fails a check is
-// refused with a message naming it and the reason; the host carries on.
+// sdk/plugin_api.h. The host looks in its plug-in directories (../lib/tarnis/plugins
+// from the program, the program's own folder, the folders of $TARNIS_PLUGIN_PATH,
+// and any given with --plugin), checks each module's entry points and SDK
+// version, and registers its class descriptors in the class directory. A
+// module that fails a check is refused with a message naming it and the
+// reason; the host carries on.
 #pragma once
 
 #include <string>
@@ -41,8 +42,12 @@ class PluginManager {
   std::vector<LoadedModule> modules_;
 };
 
-// The directories searched by default: the program's own directory, then
-// the entries of $TARNIS_PLUGIN_PATH (separated by ':').
+// Where an installed program's plug-ins live, relative to the program's folder.
+inline constexpr const char* kInstalledPluginDir = "../lib/tarnis/plugins";
+
+// The directories searched by default: kInstalledPluginDir from the program's
+// folder, the program's own folder, then the entries of $TARNIS_PLUGIN_PATH
+// (separated by ':').
 std::vector<std::string> DefaultPluginDirs();
 
 }  // namespace host

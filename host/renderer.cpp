@@ -18,6 +18,7 @@
 #include "host/frame_renderer.h"
 #include "host/maps.h"
 #include "host/primitives.h"
+#include "host/scene_loader.h"
 #include "sdk/interface.h"
 #include "sdk/notify.h"
 
@@ -48,10 +49,23 @@ std::string checkRender(const Scene& scene, const RenderSettings& s) {
     return "the pixel aspect must be a positive number";
   if (s.fps < 1 || s.fps > TIME_TICKSPERSEC)
     return "the frame rate " + std::to_string(s.fps) + " is outside 1 .. 4800";
-  if (s.lastFrame < s.firstFrame)
-    return "the frame range " + std::to_string(s.firstFrame) + " .. " +
-           std::to_string(s.lastFrame) + " is empty";
   return "";
+}
+
+// Whether any node of the scene carries a light, switched on or not.
+bool hasLights(const Scene& scene) {
+  for (HostNode* node : scene.AllNodes()) {
+    if (dynamic_cast<LightObject*>(node->GetObjectRef())) return true;
+  }
+  return false;
+}
+
+// Full alpha everywhere: the background colour is part of the picture.
+void makeOpaque(Bitmap& image) {
+  for (int y = 0; y < image.Height(); ++y) {
+    BMM_Color_64* row = image.Row(y);
+    for (int x = 0; x < image.Width(); ++x) row[x].a = 0xFFFF;
+  }
 }
 
 // Reports an effect's progress through the core interface.
@@ -72,8 +86,8 @@ class EffectProgress : public CheckAbortCallback {
 // One render of a sequence: the state shared by its frames.
 class SequenceRender {
  public:
-  SequenceRender(Scene& scene, const RenderSettings& settings, FrameSink& sink,
-                 RenderReport& report);
+  SequenceRender(Scene& scene, const RenderSettings& settings, std::vector<int> frames,
+                 FrameSink& sink, RenderReport& report);
   void Run();
 
  private:
@@ -89,6 +103,8 @@ class SequenceRender {
 
   Scene& scene_;
   const RenderSettings& settings_;
+  std::vector<int> frames_;
+  bool defaultLights_ = false;
   FrameSink& sink_;
   RenderReport& report_;
   tbb::task_arena arena_;
@@ -97,10 +113,12 @@ class SequenceRender {
   std::set<std::string> warned_;
 };
 
-SequenceRender::SequenceRender(Scene& scene, const RenderSettings& settings, FrameSink& sink,
-                               RenderReport& report)
+SequenceRender::SequenceRender(Scene& scene, const RenderSettings& settings,
+                               std::vector<int> frames, FrameSink& sink, RenderReport& report)
     : scene_(scene),
       settings_(settings),
+      frames_(std::move(frames)),
+      defaultLights_(!hasLights(scene)),
       sink_(sink),
       report_(report),
       arena_(settings.threads > 0 ? settings.threads : tbb::task_arena::automatic) {
@@ -110,6 +128,10 @@ SequenceRender::SequenceRender(Scene& scene, const RenderSettings& settings, Fra
   if (settings.samples > kMaxSamples)
     Warn("samples " + std::to_string(settings.samples) + " is more than " +
          std::to_string(kMaxSamples) + "; " + std::to_string(kMaxSamples) + " are taken");
+  if (defaultLights_) {
+    report_.notes.push_back(
+        "the scene has no lights; a key and a fill light from the camera light it");
+  }
 }
 
 void SequenceRender::Warn(const std::string& text) {
@@ -147,14 +169,14 @@ std::vector<Effect*> SequenceRender::Effects() {
 void SequenceRender::Run() {
   GetCOREInterface()->SetCancel(false);
   BroadcastNotification(NOTIFY_PRE_RENDER);
-  TimeValue t0 = FrameTime(settings_.firstFrame);
+  TimeValue t0 = FrameTime(frames_.front());
   for (Effect* e : Effects()) {
     Interval valid = FOREVER;
     e->Update(t0, valid);
   }
-  const int count = settings_.lastFrame - settings_.firstFrame + 1;
+  const int count = static_cast<int>(frames_.size());
   for (int i = 0; i < count; ++i) {
-    report_.status = RenderFrame(settings_.firstFrame + i, i, count);
+    report_.status = RenderFrame(frames_[static_cast<size_t>(i)], i, count);
     if (report_.status != RenderStatus::kDone) break;
   }
   BroadcastNotification(NOTIFY_POST_RENDER);
@@ -199,6 +221,9 @@ RenderStatus SequenceRender::RenderFrame(int frame, int index, int count) {
     BroadcastNotification(NOTIFY_POST_RENDERFRAME, context);
     ok = ok && ApplyEffects(fr, result);
   }
+  // Effects drew over the background with its alpha still 0; render elements
+  // keep whatever alpha their own rules gave them.
+  if (ok && !settings_.alpha) makeOpaque(result.image);
   // Maps report what they could not load (a missing texture) while they update.
   for (const std::string& w : TakeMapWarnings()) Warn(w);
   ip->ProgressEnd();
@@ -221,6 +246,7 @@ FrameSetup SequenceRender::MakeSetup(TimeValue t) {
   setup.samples = std::clamp(settings_.samples, 1, kMaxSamples);
   setup.ambient = scene_.environment.ambient;
   setup.background = &background_;
+  setup.defaultLights = defaultLights_;
   return setup;
 }
 
@@ -305,13 +331,29 @@ void buildSampleScene(Scene& scene) {
 }  // namespace
 
 RenderReport RenderSequence(Scene& scene, const RenderSettings& settings, FrameSink& sink) {
+  std::vector<int> frames;
+  for (int f = settings.firstFrame; f <= settings.lastFrame && f <= kMaxFrame; ++f) {
+    frames.push_back(f);
+  }
+  return RenderFrames(scene, settings, frames, sink);
+}
+
+RenderReport RenderFrames(Scene& scene, const RenderSettings& settings,
+                          const std::vector<int>& frames, FrameSink& sink) {
   RenderReport report;
   report.error = checkRender(scene, settings);
+  if (report.error.empty() && frames.empty()) report.error = "no frame to render";
+  for (int f : frames) {
+    if (report.error.empty() && (f < -kMaxFrame || f > kMaxFrame)) {
+      report.error = "frame " + std::to_string(f) + " is outside -" + std::to_string(kMaxFrame) +
+                     " .. " + std::to_string(kMaxFrame);
+    }
+  }
   if (!report.error.empty()) {
     report.status = RenderStatus::kFailed;
     return report;
   }
-  SequenceRender(scene, settings, sink, report).Run();
+  SequenceRender(scene, settings, frames, sink, report).Run();
   return report;
 }
 

@@ -57,6 +57,7 @@ struct RenderReport {
   RenderStatus status = RenderStatus::kDone;
   std::string error;                  // for kFailed
   std::vector<std::string> warnings;  // missing textures and the like, each once
+  std::vector<std::string> notes;     // what the renderer chose for the scene (default lights)
   int framesWritten = 0;
   double shadeSeconds = 0.0, effectSeconds = 0.0, buildSeconds = 0.0;
   long long samplesShaded = 0;
@@ -64,6 +65,12 @@ struct RenderReport {
 
 // Renders frames settings.firstFrame..lastFrame of the scene's camera.
 RenderReport RenderSequence(Scene& scene, const RenderSettings& settings, FrameSink& sink);
+// Renders exactly `frames`, in the order given (the scene's frame range is
+// not consulted). A scene without lights is lit by DefaultLights, with a note
+// in the report. The image's alpha is full unless settings.alpha asks for a
+// transparent background.
+RenderReport RenderFrames(Scene& scene, const RenderSettings& settings,
+                          const std::vector<int>& frames, FrameSink& sink);
 
 // Renders `mtl` on a sample sphere lit by two lights into a size x size
 // image, as material editors show it: the render context says inMtlEdit, so

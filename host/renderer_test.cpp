@@ -313,19 +313,23 @@ TEST(Renderer, NodesWithBrokenMeshesAreLeftOutWithAWarning) {
   EXPECT_NEAR(s.Pixel(4, 4).g, 1.0f, 1e-4f);
 }
 
-TEST(Renderer, EmptySceneRendersTheBackgroundTransparent) {
-  RenderTestScene s(8, 6);
-  s.scene.environment.background = Color(0.2f, 0.4f, 0.6f);
-  s.AddCamera({0, -10, 0}, {0, 0, 0}, 20.0f);
-  ASSERT_EQ(s.Render().status, RenderStatus::kDone);
-  const FrameResult& f = s.sink.frames.at(0);
-  ASSERT_EQ(f.image.Width(), 8);
-  ASSERT_EQ(f.image.Height(), 6);
-  for (int y = 0; y < 6; ++y) {
-    for (int x = 0; x < 8; ++x) {
-      EXPECT_EQ(f.image.GetPixel(x, y), ToColor64(AColor(0.2f, 0.4f, 0.6f, 0.0f)));
-      EXPECT_TRUE(std::isinf(f.gbuffer.depth[static_cast<size_t>(y * 8 + x)]));
-      EXPECT_EQ(f.gbuffer.nodeId[static_cast<size_t>(y * 8 + x)], -1);
+TEST(Renderer, EmptySceneRendersTheBackgroundOpaqueUnlessAlphaIsAsked) {
+  for (bool alpha : {false, true}) {
+    RenderTestScene s(8, 6);
+    s.settings.alpha = alpha;
+    s.scene.environment.background = Color(0.2f, 0.4f, 0.6f);
+    s.AddCamera({0, -10, 0}, {0, 0, 0}, 20.0f);
+    ASSERT_EQ(s.Render().status, RenderStatus::kDone);
+    const FrameResult& f = s.sink.frames.at(0);
+    ASSERT_EQ(f.image.Width(), 8);
+    ASSERT_EQ(f.image.Height(), 6);
+    for (int y = 0; y < 6; ++y) {
+      for (int x = 0; x < 8; ++x) {
+        EXPECT_EQ(f.image.GetPixel(x, y), ToColor64(AColor(0.2f, 0.4f, 0.6f, alpha ? 0.0f : 1.0f)))
+            << "alpha " << alpha;
+        EXPECT_TRUE(std::isinf(f.gbuffer.depth[static_cast<size_t>(y * 8 + x)]));
+        EXPECT_EQ(f.gbuffer.nodeId[static_cast<size_t>(y * 8 + x)], -1);
+      }
     }
   }
 }

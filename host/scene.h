@@ -193,8 +193,9 @@ struct RenderSettings {
   float pixelAspect = 1.0f;
   int firstFrame = 0, lastFrame = 0;
   int fps = 30;
-  int samples = 2;  // N x N samples per pixel
-  int threads = 0;  // 0: all cores
+  int samples = 2;     // N x N samples per pixel
+  int threads = 0;     // 0: all cores
+  bool alpha = false;  // true: the background is transparent in the image; false: opaque
 };
 
 class Scene {

@@ -16,6 +16,9 @@ namespace host {
 namespace {
 
 constexpr uint16_t kSettingsChunk = 0x5301;
+// Flags after the background image name; files written before they existed end
+// the settings chunk at the name.
+constexpr int32_t kSettingsAlpha = 1;
 // Saved scenes larger than this are refused before anything is read.
 constexpr std::uintmax_t kMaxSceneFileBytes = std::uintmax_t{1} << 33;
 
@@ -44,6 +47,7 @@ void saveSettings(ISave& s, const Scene& scene) {
   s.BeginChunk(kSettingsChunk);
   s.Write(&rec, sizeof rec);
   s.WriteString(scene.environment.backgroundImage);
+  s.WriteInt(r.alpha ? kSettingsAlpha : 0);
   s.EndChunk();
 }
 
@@ -58,7 +62,10 @@ bool loadSettings(ILoad& l, Scene& scene) {
   SettingsRecord rec{};
   if (l.Read(&rec, sizeof rec) != IO_OK || !sane(rec)) return false;
   if (l.ReadString(scene.environment.backgroundImage) != IO_OK) return false;
+  int32_t flags = 0;
+  if (l.BytesLeft() > 0 && l.ReadInt(flags) != IO_OK) return false;
   RenderSettings& r = scene.render;
+  r.alpha = (flags & kSettingsAlpha) != 0;
   r.width = rec.width, r.height = rec.height, r.pixelAspect = rec.pixelAspect;
   r.firstFrame = rec.firstFrame, r.lastFrame = rec.lastFrame, r.fps = rec.fps;
   r.samples = rec.samples, r.threads = rec.threads;

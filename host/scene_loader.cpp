@@ -117,7 +117,8 @@ void SceneReader::ReadVersion(const json& doc) {
 void SceneReader::ReadRender(const json& j, const JsonPath& at) {
   reader_.ExpectObject(j, at, "an object");
   reader_.CheckKeys(j, at,
-                    {"width", "height", "pixelAspect", "frames", "fps", "samples", "threads"});
+                    {"width", "height", "pixelAspect", "frames", "fps", "samples", "threads",
+                     "alpha"});
   RenderSettings& r = scene_.render;
   if (const json* v = Find(j, "width")) r.width = reader_.Int(*v, at.Key("width"), {1, 16384});
   if (const json* v = Find(j, "height")) r.height = reader_.Int(*v, at.Key("height"), {1, 16384});
@@ -136,6 +137,7 @@ void SceneReader::ReadRender(const json& j, const JsonPath& at) {
   if (const json* v = Find(j, "fps")) r.fps = reader_.Int(*v, at.Key("fps"), {1, TIME_TICKSPERSEC});
   if (const json* v = Find(j, "samples")) r.samples = reader_.Int(*v, at.Key("samples"), {1, 16});
   if (const json* v = Find(j, "threads")) r.threads = reader_.Int(*v, at.Key("threads"), {0, 1024});
+  if (const json* v = Find(j, "alpha")) r.alpha = reader_.Bool(*v, at.Key("alpha"));
 }
 
 void SceneReader::ReadEnvironment(const json& j, const JsonPath& at) {

@@ -26,7 +26,7 @@ class QuietInterface final : public Interface {
   bool RenderEffectsEnabled() override { return true; }
   bool IsNetServer() override { return false; }
   INode* GetINodeByName(const char*) override { return nullptr; }
-  WindowHandle GetMAXHWnd() override { return nullptr; }
+  WindowHandle GetAppHWnd() override { return nullptr; }
   int MessageBox(const char* text, const char* caption, MessageIcon,
                  MessageButtons buttons) override {
     std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");

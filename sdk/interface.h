@@ -46,7 +46,7 @@ class Interface {
   // The first node with this exact name, or null.
   virtual INode* GetINodeByName(const char* name) = 0;
 
-  virtual WindowHandle GetMAXHWnd() = 0;
+  virtual WindowHandle GetAppHWnd() = 0;
   // Shows a modal message (or reports it where there is no user) and answers
   // the button chosen; without a user the default answer is IDOK / IDYES.
   virtual int MessageBox(const char* text, const char* caption, MessageIcon icon,

@@ -19,7 +19,7 @@ inline constexpr unsigned long kSdkRevision = 0;
 inline constexpr unsigned long VERSION_SDK = (kSdkRelease << 16) | (kSdkApiNumber << 8) | kSdkRevision;
 
 // The version the host was built with.
-inline unsigned long Get3DSMAXVersion() { return VERSION_SDK; }
+inline unsigned long GetSDKVersion() { return VERSION_SDK; }
 
 #define TARNIS_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
 

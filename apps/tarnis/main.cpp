@@ -10,8 +10,17 @@
 #include "apps/tarnis/info_command.h"
 #include "apps/tarnis/render_command.h"
 #include "apps/tarnis/scene_files.h"
+#include "sdk/plugin_api.h"
 
 namespace {
+
+// "tarnis 0.1.0 (plug-in SDK 1.1.0)": the program's release and the SDK
+// version plug-in modules must be built against.
+std::string VersionText() {
+  const unsigned long v = GetSDKVersion();
+  return std::string("tarnis ") + TARNIS_VERSION + " (plug-in SDK " + std::to_string(v >> 16) +
+         "." + std::to_string((v >> 8) & 0xFF) + "." + std::to_string(v & 0xFF) + ")";
+}
 
 void AddRenderCommand(CLI::App& app, tarnis_cli::RenderOptions& o) {
   CLI::App* cmd = app.add_subcommand(
@@ -20,13 +29,19 @@ void AddRenderCommand(CLI::App& app, tarnis_cli::RenderOptions& o) {
   cmd->add_option("-o,--output", o.output,
                   "Image file, .png or .exr (default: out/<scene name>.png); a sequence adds the "
                   "frame number: out/shot0007.png");
-  cmd->add_option("--frames", o.frames, "Frames to render: A-B, or one frame A");
+  cmd->add_option("--frames", o.frames,
+                  "Frames to render: A, A-B, every STEP-th A-B:STEP, several separated by commas "
+                  "(1-100:5, 1,5,9-12)");
   cmd->add_option("--size", o.size, "Image size WxH in pixels, e.g. 1280x720");
   cmd->add_option("--samples", o.samples, "N x N samples a pixel")->check(CLI::Range(1, 16));
   cmd->add_option("--threads", o.threads, "Render threads (0: all cores)")
       ->check(CLI::Range(0, 1024));
-  cmd->add_option("--bits", o.bits, "Bits a channel of PNG files: 8 or 16")
+  cmd->add_option("--bits", o.bits, "Bits a channel of PNG files: 8 (default) or 16")
       ->check(CLI::IsMember({8, 16}));
+  cmd->add_flag("--alpha", o.alpha,
+                "Transparent background (alpha 0 where the background shows); default: opaque");
+  cmd->add_flag("-q,--quiet", o.quiet,
+                "No progress, notes or summary; warnings and errors are still printed");
   cmd->add_option("--plugin", o.plugins, "Also load this plug-in module (.so)");
   cmd->add_option("--dump-edges", o.dumpEdges,
                   "Also write the detected line pieces of each frame as an SVG file");
@@ -37,6 +52,7 @@ void AddRenderCommand(CLI::App& app, tarnis_cli::RenderOptions& o) {
 int main(int argc, char** argv) {
   CLI::App app{"Tarnis: drawn-look rendering of 3-D scenes"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", VersionText());
 
   tarnis_cli::RenderOptions render;
   AddRenderCommand(app, render);
@@ -64,6 +80,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     std::fprintf(stderr, "tarnis: %s (see tarnis --help)\n", e.what());

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "apps/tarnis/frame_list.h"
 #include "apps/tarnis/scene_files.h"
 #include "host/frame_writer.h"
 #include "host/host_interface.h"
@@ -72,17 +73,52 @@ bool ParseInt(std::string_view text, int& out) {
   return ec == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
-// Applies --frames, --size, --samples and --threads to the scene's settings.
+// Applies --size, --samples, --threads and --alpha to the scene's settings.
 bool ApplyOverrides(const RenderOptions& o, host::RenderSettings& s, std::string* error) {
-  if (!o.frames.empty() && !ParseFrames(o.frames, s.firstFrame, s.lastFrame, error)) return false;
   if (!o.size.empty() && !ParseSize(o.size, s.width, s.height, error)) return false;
   if (o.samples) s.samples = *o.samples;
   if (o.threads) s.threads = *o.threads;
+  if (o.alpha) s.alpha = true;
   return true;
+}
+
+// The frames --frames names, or the scene's; frames outside the scene's range
+// are rendered all the same, with a warning.
+bool ChooseFrames(const RenderOptions& o, const host::RenderSettings& s, std::vector<int>& frames,
+                  std::vector<std::string>& warnings, std::string* error) {
+  if (o.frames.empty()) {
+    frames.clear();
+    for (int f = s.firstFrame; f <= s.lastFrame; ++f) frames.push_back(f);
+    return true;
+  }
+  if (!ParseFrameList(o.frames, frames, error)) return false;
+  std::vector<int> outside;
+  for (int f : frames) {
+    if (f < s.firstFrame || f > s.lastFrame) outside.push_back(f);
+  }
+  if (!outside.empty()) {
+    warnings.push_back("--frames " + o.frames + ": " + DescribeFrames(outside) +
+                       (outside.size() == 1 ? " lies" : " lie") + " outside the scene's frames " +
+                       std::to_string(s.firstFrame) + "-" + std::to_string(s.lastFrame));
+  }
+  return true;
+}
+
+// Options given for an output format that has no use for them.
+void WarnUnusedOptions(const RenderOptions& o, const host::FrameWriter& writer,
+                       std::vector<std::string>& warnings) {
+  if (o.bits && writer.Format() == host::ImageFormat::kExr) {
+    warnings.push_back("--bits " + std::to_string(*o.bits) +
+                       " applies to PNG files only; EXR files are written as half floats");
+  }
 }
 
 std::string DefaultOutput(const std::string& scene) {
   return (std::filesystem::path("out") / std::filesystem::path(scene).stem()).string() + ".png";
+}
+
+void PrintNotes(const std::vector<std::string>& notes) {
+  for (const std::string& n : notes) std::fprintf(stderr, "tarnis: note: %s\n", n.c_str());
 }
 
 void PrintSummary(const host::RenderReport& report, const host::RenderSettings& s,
@@ -95,24 +131,6 @@ void PrintSummary(const host::RenderReport& report, const host::RenderSettings& 
 }
 
 }  // namespace
-
-bool ParseFrames(const std::string& text, int& first, int& last, std::string* error) {
-  size_t dash = text.find('-');
-  int a = 0, b = 0;
-  bool ok = dash == std::string::npos ? ParseInt(text, a) && (b = a, true)
-                                      : ParseInt(std::string_view(text).substr(0, dash), a) &&
-                                            ParseInt(std::string_view(text).substr(dash + 1), b);
-  if (!ok || a < 0 || b < a || b > host::kMaxFrame) {
-    if (error) {
-      *error = "--frames " + text +
-               ": expected A-B with 0 <= A <= B <= " + std::to_string(host::kMaxFrame) +
-               ", or one frame A";
-    }
-    return false;
-  }
-  first = a, last = b;
-  return true;
-}
 
 bool ParseSize(const std::string& text, int& width, int& height, std::string* error) {
   size_t x = text.find_first_of("xX");
@@ -147,34 +165,42 @@ int RunRender(const RenderOptions& options) {
     return 1;
   }
   host::RenderSettings settings = scene->render;
-  if (!ApplyOverrides(options, settings, &error)) {
+  std::vector<int> frames;
+  messages.clear();
+  if (!ApplyOverrides(options, settings, &error) ||
+      !ChooseFrames(options, settings, frames, messages, &error)) {
     PrintError(error);
     return 1;
   }
+  // The frames are ascending: a sequence is more than one of them.
   host::FrameWriter::Options out{
       .output = options.output.empty() ? DefaultOutput(scenePath) : options.output,
-      .firstFrame = settings.firstFrame,
-      .lastFrame = settings.lastFrame,
-      .bits = options.bits};
+      .firstFrame = frames.front(),
+      .lastFrame = frames.back(),
+      .bits = options.bits.value_or(8)};
   std::unique_ptr<host::FrameWriter> writer = host::FrameWriter::Create(out, &error);
   if (!writer) {
     PrintError(error);
     return 1;
   }
+  WarnUnusedOptions(options, *writer, messages);
+  warnings.Print(messages);
 
   host::HostInterface ip(scene.get());
+  ip.SetShowProgress(!options.quiet);
   if (!options.dumpEdges.empty()) {
-    ip.SetInspectionPath("edges", options.dumpEdges, settings.firstFrame != settings.lastFrame);
+    ip.SetInspectionPath("edges", options.dumpEdges, frames.size() > 1);
   }
   InstalledInterface installed(ip);
   InterruptToCancel interrupt(ip.CancelFlag());
   auto start = std::chrono::steady_clock::now();
-  host::RenderReport report = host::RenderSequence(*scene, settings, *writer);
+  host::RenderReport report = host::RenderFrames(*scene, settings, frames, *writer);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (!options.quiet) PrintNotes(report.notes);
   warnings.Print(report.warnings);
   switch (report.status) {
     case host::RenderStatus::kDone:
-      PrintSummary(report, settings, *writer, seconds);
+      if (!options.quiet) PrintSummary(report, settings, *writer, seconds);
       return 0;
     case host::RenderStatus::kCancelled:
       PrintError("render stopped; " + std::to_string(report.framesWritten) + " frame" +

@@ -12,10 +12,12 @@ namespace tarnis_cli {
 struct RenderOptions {
   std::string scene;   // empty: the bundled demo
   std::string output;  // empty: out/<scene stem>.png
-  std::string frames;  // "A-B" or "A"; empty: the scene's
+  std::string frames;  // a frame list (frame_list.h); empty: the scene's frames
   std::string size;    // "WxH"; empty: the scene's
   std::optional<int> samples, threads;
-  int bits = 8;
+  std::optional<int> bits;  // PNG only; unset: 8
+  bool alpha = false;       // a transparent background, whatever the scene says
+  bool quiet = false;       // no progress, notes or summary; warnings and errors still
   std::vector<std::string> plugins;
   std::string dumpEdges;  // SVG of the detected line pieces of each frame; empty: none
 };
@@ -23,8 +25,6 @@ struct RenderOptions {
 // Exit codes: 0 done, 1 bad input or a failed render, 130 stopped by Ctrl-C.
 int RunRender(const RenderOptions& options);
 
-// "A-B" or "A" (frames 0..kMaxFrame, A <= B); false with a message otherwise.
-bool ParseFrames(const std::string& text, int& first, int& last, std::string* error);
 // "WxH" with both 1..16384; false with a message otherwise.
 bool ParseSize(const std::string& text, int& width, int& height, std::string* error);
 

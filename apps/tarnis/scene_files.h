@@ -22,6 +22,9 @@ std::string DemoScenePath();
 // The first call also tells plug-ins that the program started
 // (NOTIFY_SYSTEM_STARTUP).
 void LoadClasses(const std::vector<std::string>& pluginFiles, std::vector<std::string>* warnings);
+// Empty when LoadClasses loaded a plug-in module; otherwise a sentence naming
+// the folders it searched and how to point it at the modules.
+std::string MissingPluginHint();
 // Tells plug-ins that the program ends (NOTIFY_SYSTEM_SHUTDOWN), when the
 // start was announced.
 void EndSession();
@@ -33,7 +36,9 @@ void BeginSession();
 Interface* SessionInterface();
 
 // A scene from a description (*.json) or a saved scene (*.tscene), by the
-// name's extension; null with one line in `error`.
+// name's extension; null with one line in `error`. When the scene names a
+// class nobody knows and no plug-in module was loaded, the error (or a
+// warning) says which folders were searched.
 std::unique_ptr<host::Scene> LoadScene(const std::string& path, std::vector<std::string>* warnings,
                                        std::string* error);
 

@@ -30,8 +30,8 @@ TARNIS_PLUGIN_EXPORT const char* LibDescription() { return "one-class test modul
 TARNIS_PLUGIN_EXPORT int LibNumberClasses() { return 1; }
 TARNIS_PLUGIN_EXPORT ClassDesc* LibClassDesc(int i) { return i == 0 ? &gDesc : nullptr; }
 #ifdef TEST_MODULE_OTHER_VERSION
-TARNIS_PLUGIN_EXPORT unsigned long LibVersion() { return Get3DSMAXVersion() + 1; }
+TARNIS_PLUGIN_EXPORT unsigned long LibVersion() { return GetSDKVersion() + 1; }
 #else
-TARNIS_PLUGIN_EXPORT unsigned long LibVersion() { return Get3DSMAXVersion(); }
+TARNIS_PLUGIN_EXPORT unsigned long LibVersion() { return GetSDKVersion(); }
 #endif
 TARNIS_PLUGIN_EXPORT int CanAutoDefer() { return 0; }

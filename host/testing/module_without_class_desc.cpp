@@ -3,5 +3,5 @@
 
 TARNIS_PLUGIN_EXPORT const char* LibDescription() { return "incomplete test module"; }
 TARNIS_PLUGIN_EXPORT int LibNumberClasses() { return 0; }
-TARNIS_PLUGIN_EXPORT unsigned long LibVersion() { return Get3DSMAXVersion(); }
+TARNIS_PLUGIN_EXPORT unsigned long LibVersion() { return GetSDKVersion(); }
 TARNIS_PLUGIN_EXPORT int CanAutoDefer() { return 0; }

@@ -171,6 +171,8 @@ class RenderTestScene {
     settings.width = width, settings.height = height;
     settings.samples = 1;
     settings.threads = 1;
+    // The tests read what the camera saw from alpha: the background stays transparent.
+    settings.alpha = true;
   }
 
   HostNode* AddCamera(const Point3& position, const Point3& target, float fovDegrees,

@@ -30,7 +30,7 @@ class FakeInterface : public Interface {
   bool RenderEffectsEnabled() override { return renderEffects; }
   bool IsNetServer() override { return netServer; }
   INode* GetINodeByName(const char*) override { return nullptr; }
-  WindowHandle GetMAXHWnd() override { return nullptr; }
+  WindowHandle GetAppHWnd() override { return nullptr; }
   int MessageBox(const char* text, const char* caption, MessageIcon icon,
                  MessageButtons) override {
     messages.push_back({text ? text : "", caption ? caption : "", icon});

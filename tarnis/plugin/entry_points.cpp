@@ -29,6 +29,6 @@ TARNIS_PLUGIN_EXPORT ClassDesc* LibClassDesc(int i) {
   return tarnis::ModuleSetup().ClassDesc(i);
 }
 
-TARNIS_PLUGIN_EXPORT unsigned long LibVersion() { return Get3DSMAXVersion(); }
+TARNIS_PLUGIN_EXPORT unsigned long LibVersion() { return GetSDKVersion(); }
 
 TARNIS_PLUGIN_EXPORT int CanAutoDefer() { return 0; }
