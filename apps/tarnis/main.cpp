@@ -1,6 +1,7 @@
 // The tarnis command line: `tarnis render` draws scenes into image files,
 // `tarnis info` describes them. Bad input ends with one "tarnis: ..." line
 // on stderr and exit code 1.
+#include <clocale>
 #include <cstdio>
 #include <string>
 
@@ -8,6 +9,7 @@
 
 #include "apps/tarnis/convert_command.h"
 #include "apps/tarnis/info_command.h"
+#include "apps/tarnis/params_command.h"
 #include "apps/tarnis/render_command.h"
 #include "apps/tarnis/scene_files.h"
 #include "sdk/plugin_api.h"
@@ -50,6 +52,8 @@ void AddRenderCommand(CLI::App& app, tarnis_cli::RenderOptions& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Messages follow the user's language; numbers, and so the files written, stay in "C".
+  std::setlocale(LC_MESSAGES, "");
   CLI::App app{"Tarnis: drawn-look rendering of 3-D scenes"};
   app.require_subcommand(1);
   app.set_version_flag("--version", VersionText());
@@ -64,6 +68,9 @@ int main(int argc, char** argv) {
       "info", "Describe a scene: image, camera, nodes, materials, lights, effects, elements");
   info->add_option("scene", infoScene, "Scene description (.json) or saved scene (.tscene)");
   info->add_flag("--classes", listClasses, "List the classes of the host and its plug-ins");
+  std::string paramsClass;
+  info->add_option("--params", paramsClass,
+                   "List the parameter blocks and parameters of a class (by internal name)");
   info->add_option("--plugin", infoPlugins, "Also load this plug-in module (.so)");
 
   std::string convertIn, convertOut;
@@ -91,9 +98,13 @@ int main(int argc, char** argv) {
   int code = 0;
   if (*info && listClasses) {
     code = tarnis_cli::RunListClasses(infoPlugins);
+  } else if (*info && !paramsClass.empty()) {
+    code = tarnis_cli::RunListParams(paramsClass, infoPlugins);
   } else if (*info) {
     if (infoScene.empty()) {
-      std::fprintf(stderr, "tarnis: info needs a scene, or --classes (see tarnis info --help)\n");
+      std::fprintf(stderr,
+                   "tarnis: info needs a scene, --classes or --params CLASS (see tarnis info "
+                   "--help)\n");
       return 1;
     }
     code = tarnis_cli::RunInfo(infoScene, infoPlugins);
