@@ -428,7 +428,7 @@ void DrawLines(LineEngine& engine, LineManager& effect, TimeValue t, Bitmap* bit
   IParamBlock2* pb = effect.MainBlock();
   DrawTools tools;
   if (!tools.Init(engine, bitmap->Width(), bitmap->Height(), pb->GetInt(kLineOverSampling, t),
-                  pb->GetFloat(kLineAntiAliasSize, t))) {
+                  pb->GetFloat(kLineAntiAliasSize, t), gc)) {
     return;
   }
   PassBuffer& pass = tools.pass;

@@ -46,7 +46,7 @@ inline Color lerp(const Color& a, const Color& b, float f) {
 
 }  // namespace
 
-void StepRaster::Flat(const StepEnd& a, const StepEnd& b) const {
+void StepRaster::Flat(const StepEnd& a, const StepEnd& b, bool joined) const {
   LineCanvas& c = *canvas;
   const int ni = c.N();
   const float n = static_cast<float>(ni);
@@ -116,7 +116,7 @@ void StepRaster::Flat(const StepEnd& a, const StepEnd& b) const {
         coverage = std::min(1.0f, (R - std::fabs(q)) * invScale);
       } else {
         const Point2 off = f < 0.0f ? w : P - B;
-        const float g = capDistance2(off);
+        const float g = f < 0.0f && joined ? off.LengthSquared() : capDistance2(off);
         if (g >= R * R) continue;
         const float o2 = off.LengthSquared();
         coverage =

@@ -75,8 +75,11 @@ struct StepRaster {
   bool mirror = false;
   const StampScatter* scatter = nullptr;
 
-  // A flat step from a to b.
-  void Flat(const StepEnd& a, const StepEnd& b) const;
+  // A flat step from a to b. The stroke's own ends get the footprint's
+  // elliptical caps; where the step continues the previous one (`joined`)
+  // its cap at a is round, so the joint stays filled on the outside of a
+  // turn whatever the stretch.
+  void Flat(const StepEnd& a, const StepEnd& b, bool joined = false) const;
   // Stamps along a..b; the stamp at a is left out when `skipFirst`. A
   // non-zero `cornerTurn` (radians, the turn of the direction at a) adds
   // stamps at a rotated in 8-degree steps through the turn, so elongated

@@ -545,7 +545,7 @@ void ChainPainter::Flush() {
         if (stroke.stamped) {
           raster.Stamps(st.a, st.b, st.skipFirst, st.cornerTurn);
         } else {
-          raster.Flat(st.a, st.b);
+          raster.Flat(st.a, st.b, st.skipFirst);
         }
         touched = true;
       }
@@ -559,14 +559,14 @@ void ChainPainter::Flush() {
 }  // namespace
 
 bool DrawTools::Init(LineEngine& engine, int width, int height, int overSampling,
-                     float antiAliasSize) {
+                     float antiAliasSize, RenderGlobalContext* gc) {
   if (!canvas.Init(width, height, overSampling, antiAliasSize) || !pass.Init(width, height)) {
     return false;
   }
   mapContext.Prepare(engine.View());
   // Maps along lines are lit by the frame's lights.
   lights.clear();
-  if (RenderGlobalContext* gc = engine.renderContext) {
+  if (gc) {
     for (int i = 0; i < gc->NumSceneLights(); ++i) {
       if (LightDesc* light = gc->SceneLight(i)) lights.push_back(light);
     }

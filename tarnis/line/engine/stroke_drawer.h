@@ -49,9 +49,11 @@ struct DrawTools {
   StampCache stamps{kLineStampCount};
   std::vector<LightDesc*> lights;  // the frame's lights, for maps along lines
 
-  // Sets everything up and the engine's sizeUnit; false when the canvas or
-  // pass buffer cannot be allocated.
-  bool Init(LineEngine& engine, int width, int height, int overSampling, float antiAliasSize);
+  // Sets everything up and the engine's sizeUnit; maps along lines are lit
+  // by the lights of `gc` when given. False when the canvas or pass buffer
+  // cannot be allocated.
+  bool Init(LineEngine& engine, int width, int height, int overSampling, float antiAliasSize,
+            RenderGlobalContext* gc = nullptr);
   // A drawing context over these tools.
   JobDrawContext Context(LineEngine& engine, TimeValue t, CheckAbortCallback* abort);
 };

@@ -9,8 +9,10 @@
 #include "sdk/curve_control.h"
 #include "sdk/effect.h"
 #include "sdk/hold.h"
+#include "sdk/shade_context.h"
 #include "tarnis/line/brush/brush.h"
 #include "tarnis/line/brush/brush_params.h"
+#include "tarnis/line/effect/line_type_blocks.h"
 #include "tarnis/line/engine/brush_preview.h"
 #include "tarnis/line/engine/engine_test_scene.h"
 #include "tarnis/line/engine/line_canvas.h"
@@ -638,6 +640,148 @@ TEST_F(StrokeShapeTest, StampsAreStretchedOnce) {
   const Point2 left = Screen(gc, Point3(-2, 0, 0));
   const float across = AcrossColumn(bm, static_cast<int>(left.x), static_cast<int>(left.y), 12);
   EXPECT_NEAR(across, (16.0f + 1.0f) / 4.0f, 1.5f);
+}
+
+TEST_F(StrokeShapeTest, StretchedFlatTipsLeaveNoNotchesAtJoints) {
+  // A sphere's outline drawn as one closed stroke of many steps: its outer
+  // rim stays round however the tip's caps are stretched.
+  Stroke(kLimitAngle, 180.0f);
+  setting->Block()->SetValue(kLineSize, 0, 8.0f);
+  brush->Block(kBrushBlockParameters)->SetValue(kBrushMapStretch, 0, 70.0f);
+  brush->Block(kBrushBlockParameters)->SetValue(kBrushMapAngle, 0, 45.0f);
+  TestRenderContext gc = BigCamera();
+  gc.Add(SphereMesh(1.5f, 48, 24), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  const Bitmap bm = RenderBig(gc);
+  const Point2 centre = Screen(gc, Point3(0, 0, 0));
+  float lo = 1e9f, hi = 0;
+  for (int k = 0; k < 720; ++k) {
+    const float a = static_cast<float>(k) * 3.14159265f / 360.0f;
+    float outer = 0;
+    for (float r = 20.0f; r < 85.0f; r += 0.25f) {
+      const int x = static_cast<int>(centre.x + r * std::cos(a));
+      const int y = static_cast<int>(centre.y + r * std::sin(a));
+      if (Coverage(bm, x, y) > 0.5f) outer = r;
+    }
+    lo = std::min(lo, outer);
+    hi = std::max(hi, outer);
+  }
+  EXPECT_GT(lo, 30.0f);
+  EXPECT_LT(hi - lo, 2.0f) << "the rim dips between " << lo << " and " << hi;
+}
+
+// A map of one grey value everywhere.
+class FlatMap : public Texmap {
+ public:
+  explicit FlatMap(float v) : v_(v) {}
+  AColor EvalColor(ShadeContext&) override { return AColor(v_, v_, v_, 1); }
+  void Update(TimeValue, Interval&) override {}
+  Interval Validity(TimeValue) override { return FOREVER; }
+
+ private:
+  float v_;
+};
+
+TEST_F(StrokeShapeTest, TheDistortionMapScalesTheWobble) {
+  setting->Block()->SetValue(kLineSize, 0, 2.0f);
+  IParamBlock2* noise = brush->Block(kBrushBlockNoise);
+  noise->SetValue(kBrushNoiseEnable, 0, 1);
+  noise->SetValue(kBrushMapNoiseAmp, 0, 4.0f);
+  noise->SetValue(kBrushMapNoisePeriod, 0, 25.0f);
+  noise->SetValue(kBrushMapNoiseMapOpacity, 0, 100.0f);
+  TestRenderContext gc = BigCamera();
+  gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  const Point2 top = Screen(gc, Point3(-2, 2, 0)), bottom = Screen(gc, Point3(-2, -2, 0));
+  // How far the left border's stroke swings sideways along its middle.
+  auto swing = [&](float mapValue) {
+    ReferenceHolder map(new FlatMap(mapValue));
+    brush->SetSubTexmap(1, map.GetAs<Texmap>());
+    const Bitmap bm = RenderBig(gc);
+    float lo = 1e9f, hi = -1e9f;
+    const int y0 = static_cast<int>(std::min(top.y, bottom.y) + 15);
+    const int y1 = static_cast<int>(std::max(top.y, bottom.y) - 15);
+    for (int y = y0; y <= y1; ++y) {
+      float sum = 0, weighted = 0;
+      for (int dx = -10; dx <= 10; ++dx) {
+        const int x = static_cast<int>(top.x) + dx;
+        sum += Coverage(bm, x, y);
+        weighted += Coverage(bm, x, y) * static_cast<float>(x);
+      }
+      if (sum <= 0.5f) continue;
+      lo = std::min(lo, weighted / sum);
+      hi = std::max(hi, weighted / sum);
+    }
+    brush->SetSubTexmap(1, nullptr);
+    return hi - lo;
+  };
+  EXPECT_LT(swing(0.0f), 0.5f) << "a black map stills the wobble";
+  EXPECT_GT(swing(1.0f), 5.0f) << "a white map leaves the full wobble";
+  EXPECT_NEAR(swing(0.5f), 0.5f * swing(1.0f), 1.5f);
+}
+
+TEST_F(StrokeShapeTest, DistanceAlphaFadesToTheFarValueAndNoFurther) {
+  IParamBlock2* depth = set->DepthBlock(1);
+  depth->SetValue(kDepthZAlphaEnable, 0, 1);
+  depth->SetValue(kDepthZAlphaMin, 0, 1.0f);
+  depth->SetValue(kDepthZAlphaMax, 0, 5.0f);  // the plane, 10 away, lies beyond
+  TestRenderContext gc = BigCamera();
+  gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  const Point2 left = Screen(gc, Point3(-2, 0, 0));
+  auto darkest = [&](float farValue) {
+    depth->SetValue(kDepthZAlphaMaxValue, 0, farValue);
+    const Bitmap bm = RenderBig(gc);
+    float c = 0;
+    for (int dx = -3; dx <= 3; ++dx)
+      c = std::max(c, Coverage(bm, static_cast<int>(left.x) + dx, static_cast<int>(left.y)));
+    return c;
+  };
+  EXPECT_NEAR(darkest(30.0f), 0.3f, 0.03f);
+  EXPECT_NEAR(darkest(0.0f), 0.0f, 0.01f);
+  EXPECT_NEAR(darkest(100.0f), 1.0f, 0.01f);
+}
+
+// Green where the shade context has a light, black where it has none.
+class LitMap : public Texmap {
+ public:
+  AColor EvalColor(ShadeContext& sc) override {
+    return sc.nLights > 0 && sc.Light(0) ? AColor(0, 1, 0, 1) : AColor(0, 0, 0, 1);
+  }
+  void Update(TimeValue, Interval&) override {}
+  Interval Validity(TimeValue) override { return FOREVER; }
+};
+
+class SunLight : public LightDesc {
+ public:
+  bool Illuminate(ShadeContext&, const Point3&, Color& c, Point3& dir, float& dot,
+                  float& diffuse) override {
+    c = Color(1, 1, 1);
+    dir = Point3(0, 0, 1);
+    dot = diffuse = 1;
+    return true;
+  }
+};
+
+TEST_F(StrokeShapeTest, MapsAlongLinesSeeTheScenesLights) {
+  ReferenceHolder map(new LitMap);
+  setting->SetSubTexmap(0, map.GetAs<Texmap>());
+  setting->Block()->SetValue(kLineMapEnable, 0, 1);
+  setting->Block()->SetValue(kLineSize, 0, 3.0f);
+  class LitContext : public TestRenderContext {
+   public:
+    using TestRenderContext::TestRenderContext;
+    int NumSceneLights() override { return lit ? 1 : 0; }
+    LightDesc* SceneLight(int i) override { return lit && i == 0 ? &sun : nullptr; }
+    bool lit = false;
+    SunLight sun;
+  } gc(Point3(0, -0.001f, 10), Point3(), kBigW, kBigH);
+  gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  const Point2 left = Screen(gc, Point3(-2, 0, 0));
+  const int x = static_cast<int>(left.x), y = static_cast<int>(left.y);
+  const Bitmap dark = RenderBig(gc);
+  gc.lit = true;
+  const Bitmap lit = RenderBig(gc);
+  EXPECT_LT(PixelColour(dark, x, y).g, 0.1f);
+  EXPECT_GT(PixelColour(lit, x, y).g, 0.9f);
+  EXPECT_LT(PixelColour(lit, x, y).r, 0.1f);
 }
 
 TEST(StepRaster, FlatStepCoversItsWidthWithASoftEdge) {
