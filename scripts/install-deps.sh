@@ -22,6 +22,7 @@ packages=(
   libjpeg62-turbo-dev
   clang
   libclang-rt-14-dev
+  gettext
 )
 
 missing=()

@@ -105,10 +105,10 @@ TEST(BlendColor, ModeNumbersOutsideTheTableLeaveTheBase) {
 TEST(BlendColor, ListPositionsShowHardLightBeforeSoftLight) {
   EXPECT_EQ(BlendModeOfIndex(6), kBlendHardLight);
   EXPECT_EQ(BlendModeOfIndex(7), kBlendSoftLight);
-  EXPECT_EQ(std::string(BlendModeName(0)), "通常");
-  EXPECT_EQ(std::string(BlendModeName(6)), "ハードライト");
-  EXPECT_EQ(std::string(BlendModeName(7)), "ソフトライト");
-  EXPECT_EQ(std::string(BlendModeName(15)), "輝度");
+  EXPECT_EQ(std::string(BlendModeName(0)), "Normal");
+  EXPECT_EQ(std::string(BlendModeName(6)), "Hard light");
+  EXPECT_EQ(std::string(BlendModeName(7)), "Soft light");
+  EXPECT_EQ(std::string(BlendModeName(15)), "Luminosity");
   EXPECT_EQ(std::string(BlendModeName(16)), "");
   // Every other position names the mode of the same number.
   for (int index = 0; index < kNumBlendModes; ++index) {

@@ -54,12 +54,12 @@ TEST(QvPolygonCtrlBlock, DeclaresTheSixParametersWithTheirNames) {
     const char* shown;
   };
   const Case cases[] = {
-      {kPolyNodeAngle, "polyNodeAngle", TYPE_FLOAT_TAB, "ノード角度"},
-      {kPolyNodeRadius, "polyNodeRadius", TYPE_FLOAT_TAB, "ノード半径"},
-      {kPolyNodeResetNum, "polyNodeResetNum", TYPE_INT, "リセット時のノード数"},
-      {kPolyNodeType, "polyNodeTYPE", TYPE_INT_TAB, "ノードタイプ"},
-      {kPolyHandle0, "polyHandle0", TYPE_POINT3_TAB, "ハンドル0"},
-      {kPolyHandle1, "polyHandle1", TYPE_POINT3_TAB, "ハンドル1"},
+      {kPolyNodeAngle, "polyNodeAngle", TYPE_FLOAT_TAB, "Node angle"},
+      {kPolyNodeRadius, "polyNodeRadius", TYPE_FLOAT_TAB, "Node radius"},
+      {kPolyNodeResetNum, "polyNodeResetNum", TYPE_INT, "Nodes on reset"},
+      {kPolyNodeType, "polyNodeTYPE", TYPE_INT_TAB, "Node type"},
+      {kPolyHandle0, "polyHandle0", TYPE_POINT3_TAB, "Handle 0"},
+      {kPolyHandle1, "polyHandle1", TYPE_POINT3_TAB, "Handle 1"},
   };
   ASSERT_EQ(desc.Count(), 6);
   for (const Case& c : cases) {

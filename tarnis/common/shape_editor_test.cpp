@@ -15,7 +15,7 @@ namespace {
 using shape_testing::InAngleOrder;
 using shape_testing::kPi;
 
-constexpr char kUndoName[] = "パラメータ変更";
+constexpr char kUndoName[] = "Parameter change";
 
 // A 224 x 124 pixel control: the drawing area's half side is 124 / 2 - 12 =
 // 50 pixels around the centre (112, 62).

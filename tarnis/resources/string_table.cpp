@@ -1,7 +1,13 @@
 #include "tarnis/resources/string_table.h"
 
+#include <dlfcn.h>
+#include <libintl.h>
+
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace tarnis {
 
@@ -10,40 +16,107 @@ namespace {
 ModuleHandle gModule = nullptr;
 char gBuffer[256];
 
-// Texts by number. Each area adds its own texts here as it lands.
+// Texts by number, in English; the catalogues translate them. Each area adds
+// its own texts here as it lands.
 const std::unordered_map<int, const char*>& table() {
   static const std::unordered_map<int, const char*> texts = {
       {1, "Tarnis (KORVO)"},
-      {9183, "パラメータ変更"},
+      {9183, "Parameter change"},
       // Blend modes.
-      {50, "通常"}, {51, "加算"}, {52, "減算"}, {53, "乗算"}, {54, "スクリーン"},
-      {55, "オーバーレイ"}, {56, "ソフトライト"}, {57, "ハードライト"}, {58, "比較（暗）"},
-      {59, "比較（明）"}, {60, "差の絶対値"}, {61, "除外"}, {62, "色相"}, {63, "彩度"},
-      {64, "カラー"}, {65, "輝度"},
+      {50, "Normal"},
+      {51, "Add"},
+      {52, "Subtract"},
+      {53, "Multiply"},
+      {54, "Screen"},
+      {55, "Overlay"},
+      {56, "Soft light"},
+      {57, "Hard light"},
+      {58, "Darken"},
+      {59, "Lighten"},
+      {60, "Difference"},
+      {61, "Exclusion"},
+      {62, "Hue"},
+      {63, "Saturation"},
+      {64, "Color"},
+      {65, "Luminosity"},
       // Progress stages of the line engine.
-      {673, "オブジェクトエッジの検出"}, {674, "交差エッジの検出"},
-      {675, "[Tarnis] エッジ連結プロセス１"}, {676, "[Tarnis] エッジ連結プロセス2"},
-      {677, "[Tarnis] ライン描画"},
+      {673, "Detecting object edges"},
+      {674, "Detecting intersection edges"},
+      {675, "[Tarnis] Linking edges, process 1"},
+      {676, "[Tarnis] Linking edges, process 2"},
+      {677, "[Tarnis] Drawing lines"},
       // Class names shown.
-      {500, "Tarnis ライン"}, {600, "Tarnis ラインセット"},
-      {800, "Tarnis ライン"}, {850, "Tarnis マテリアル"}, {1011, "Tarnis ファイル出力"},
+      {500, "Tarnis Line"},
+      {600, "Tarnis Line Set"},
+      {800, "Tarnis Line"},
+      {850, "Tarnis Material"},
+      {1011, "Tarnis File Output"},
       {1001, "Tarnis"},
-      {900, "CLASS_NAME_BRUSH"}, {136, "Tarnis ライン設定"},
+      {900, "Tarnis Line Brush"},
+      {136, "Tarnis Line Setting"},
       // Parameters of the shape control, by parameter id from 700.
-      {700, "ノード角度"}, {701, "ノード半径"}, {702, "リセット時のノード数"},
-      {703, "ノードタイプ"}, {704, "ハンドル0"}, {705, "ハンドル1"},
+      {700, "Node angle"},
+      {701, "Node radius"},
+      {702, "Nodes on reset"},
+      {703, "Node type"},
+      {704, "Handle 0"},
+      {705, "Handle 1"},
   };
   return texts;
 }
 
+namespace fs = std::filesystem;
+
+// The first folder holding a compiled catalogue of the domain: beside the
+// installed module, then the build tree's (which the test programs that link
+// the plug-in statically also use).
+std::string findCatalogueDir() {
+  std::vector<fs::path> candidates;
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&FindString), &info) != 0 && info.dli_fname) {
+    std::error_code ec;
+    const fs::path module = fs::canonical(info.dli_fname, ec);
+    if (!ec) candidates.push_back(module.parent_path() / "../../../share/locale");
+  }
+  candidates.push_back(TARNIS_BUILD_LOCALE_DIR);
+  const std::string mo = std::string(kTextDomain) + ".mo";
+  for (const fs::path& dir : candidates) {
+    std::error_code ec;
+    for (const fs::directory_entry& lang : fs::directory_iterator(dir, ec)) {
+      if (fs::is_regular_file(lang.path() / "LC_MESSAGES" / mo, ec)) {
+        return dir.lexically_normal().string();
+      }
+    }
+  }
+  return {};
+}
+
+// Binds the text domain once, before the first translation.
+void bindCatalogue() {
+  static const bool bound = [] {
+    std::string found = findCatalogueDir();
+    if (!found.empty()) bindtextdomain(kTextDomain, found.c_str());
+    // Texts reach terminals and files as UTF-8 whatever LC_CTYPE says.
+    bind_textdomain_codeset(kTextDomain, "UTF-8");
+    return true;
+  }();
+  (void)bound;
+}
+
 }  // namespace
 
-void SetModuleHandle(ModuleHandle handle) { gModule = handle; }
-ModuleHandle GetModuleHandle() { return gModule; }
+void SetModuleHandle(ModuleHandle handle) {
+  gModule = handle;
+}
+ModuleHandle GetModuleHandle() {
+  return gModule;
+}
 
 const char* FindString(int id) {
   auto it = table().find(id);
-  return it == table().end() ? nullptr : it->second;
+  if (it == table().end()) return nullptr;
+  bindCatalogue();
+  return dgettext(kTextDomain, it->second);
 }
 
 const char* GetString(int id) {

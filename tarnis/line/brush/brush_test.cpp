@@ -446,7 +446,7 @@ TEST(BrushClassDesc, DescribesTheBrushAndIsInTheClassTable) {
   EXPECT_EQ(cd->SuperClassID(), TEXMAP_CLASS_ID);
   EXPECT_EQ(cd->ClassID(), Class_ID(0x3C1E671C, 0x7C0F52A1));
   EXPECT_STREQ(cd->InternalName(), "Tarnis_LineBrush");
-  EXPECT_STREQ(cd->ClassName(), "CLASS_NAME_BRUSH");
+  EXPECT_STREQ(cd->ClassName(), "Tarnis Line Brush");
   EXPECT_STREQ(cd->Category(), "");
   EXPECT_EQ(cd->IsPublic(), 0);
   const auto& table = ClassTable();

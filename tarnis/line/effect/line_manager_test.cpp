@@ -99,9 +99,9 @@ TEST(LineManagerClassDesc, DescribesTheEffectAheadOfTheLineSetInTheClassTable) {
   EXPECT_EQ(cd->SuperClassID(), RENDER_EFFECT_CLASS_ID);
   EXPECT_EQ(cd->ClassID(), Class_ID(0x54022257, 0x0814C613));
   EXPECT_STREQ(cd->InternalName(), "Tarnis_Line");
-  EXPECT_STREQ(cd->ClassName(), "Tarnis ライン");
+  EXPECT_STREQ(cd->ClassName(), "Tarnis Line");
   EXPECT_EQ(cd->IsPublic(), 1);
-  EXPECT_STREQ(GetLineSetDesc()->ClassName(), "Tarnis ラインセット");
+  EXPECT_STREQ(GetLineSetDesc()->ClassName(), "Tarnis Line Set");
   EXPECT_EQ(GetLineSetDesc()->ClassID(), Class_ID(0x54022257, 0x0814C617));
   EXPECT_EQ(GetLineSetDesc()->IsPublic(), 0);
   const auto& table = ClassTable();

@@ -401,7 +401,7 @@ TEST(LineSettingClassDesc, DescribesTheSettingAndFollowsTheBrushInTheClassTable)
   EXPECT_EQ(cd->SuperClassID(), TEXMAP_CLASS_ID);
   EXPECT_EQ(cd->ClassID(), Class_ID(0x71460FA7, 0x20262BF2));
   EXPECT_STREQ(cd->InternalName(), "Tarnis_LineSetting");
-  EXPECT_STREQ(cd->ClassName(), "Tarnis ライン設定");
+  EXPECT_STREQ(cd->ClassName(), "Tarnis Line Setting");
   EXPECT_EQ(cd->IsPublic(), 0);
   const auto& table = ClassTable();
   const auto brush = std::find(table.begin(), table.end(), GetBrushDesc());
@@ -415,7 +415,7 @@ TEST(LineSettingClassDesc, DescribesTheSettingAndFollowsTheBrushInTheClassTable)
   EXPECT_NE(setting->GetBrush(), nullptr);
   CStr name;
   setting->GetClassName(name);
-  EXPECT_STREQ(name.data(), "CLASS_NAME_BRUSH");
+  EXPECT_STREQ(name.data(), "Tarnis Line Brush");
   EXPECT_STREQ(setting->SubAnimName(2).data(), "BrushDetails");
   ReferenceHolder empty(static_cast<ReferenceTarget*>(cd->Create(true)));
   EXPECT_EQ(empty.GetAs<LineSetting>()->Block(), nullptr);

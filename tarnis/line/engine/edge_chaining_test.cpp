@@ -552,8 +552,8 @@ TEST_F(EdgeChainingTest, ProgressNamesTheStageAndTheJobAndCountsPairs) {
   ASSERT_EQ(strokes.size(), 1u);
   EXPECT_EQ(strokes[0].pieces.size(), 200u);
   ASSERT_EQ(abort.titles.size(), 2u);
-  EXPECT_EQ(abort.titles[0], "[Tarnis] エッジ連結プロセス１ (2/3)");
-  EXPECT_EQ(abort.titles[1], "[Tarnis] エッジ連結プロセス2 (2/3)");
+  EXPECT_EQ(abort.titles[0], "[Tarnis] Linking edges, process 1 (2/3)");
+  EXPECT_EQ(abort.titles[1], "[Tarnis] Linking edges, process 2 (2/3)");
   std::vector<int> done;
   for (const auto& [d, total] : abort.progress) {
     if (total == 4) done.push_back(d);
