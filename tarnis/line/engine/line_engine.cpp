@@ -243,6 +243,13 @@ void LineEngine::DetectObjects() {
       if (!MergeBatch(batch, segments_, mappings_)) return;
     }
     if (abortCallback) {
+      // A wave may finish several instances; the title ends on the last one reached.
+      if (items[waveEnd - 1].todoIndex != items[w].todoIndex) {
+        abortCallback->SetTitle(ProgressTitle(673,
+                                              static_cast<int>(items[waveEnd - 1].todoIndex) + 1,
+                                              static_cast<int>(todo.size()))
+                                    .c_str());
+      }
       abortCallback->Progress(static_cast<int>(std::min<size_t>(doneEdges, 0x7FFFFFFF)),
                               static_cast<int>(std::min<size_t>(totalEdges, 0x7FFFFFFF)));
     }
@@ -272,6 +279,7 @@ void LineEngine::DetectIntersections() {
   size_t k = 0;
   while (k < pairs.size()) {
     if (checkAbort()) return;
+    const size_t waveStart = k;
     if (abortCallback) {
       const std::string title =
           ProgressTitle(674, static_cast<int>(k) + 1, static_cast<int>(pairs.size()));
@@ -305,6 +313,11 @@ void LineEngine::DetectIntersections() {
       if (!MergeBatch(batch, segments_, mappings_)) return;
     }
     if (abortCallback) {
+      // A wave may intersect many pairs; the title ends on the last one.
+      if (k > waveStart + 1) {
+        abortCallback->SetTitle(
+            ProgressTitle(674, static_cast<int>(k), static_cast<int>(pairs.size())).c_str());
+      }
       abortCallback->Progress(static_cast<int>(k), static_cast<int>(pairs.size()));
     }
   }
@@ -445,13 +458,16 @@ void DrawLines(LineEngine& engine, LineManager& effect, TimeValue t, Bitmap* bit
     }
     // Linking runs job by job (jobs may share brushes, whose working copy
     // is brought up to date while linking); each job links its edge groups
-    // in parallel.
+    // in parallel. Its progress titles count the jobs linked so far.
+    const int drawnBefore = engine.jobCounter;
     for (LineJob* jp : jobs) {
       if (aborted || (abort && abort->Check()) || !LinkJob(*jp, engine, t, nullptr, abort)) {
         aborted = true;
         break;
       }
+      ++engine.jobCounter;
     }
+    engine.jobCounter = drawnBefore;
     for (LineJob* jp : jobs) {
       LineJob& job = *jp;
       if (aborted || (abort && abort->Check())) {

@@ -49,6 +49,7 @@ void LineCheckAbortCallback::SetTitle(const char* title) {
     GetCOREInterface()->ProgressStart(title ? title : "");
     return;
   }
+  percent_ = 0;  // a new title is a new stage
   GetCOREInterface()->ProgressUpdate(percent_, title ? title : "");
 }
 
