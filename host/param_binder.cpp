@@ -244,7 +244,6 @@ void ObjectBinder::Name(ReferenceTarget* obj, const std::string& name) {
 ReferenceTarget* ObjectBinder::MakeObject(const json& def, const JsonPath& at,
                                           const SuperClasses& allowed) {
   reader_.ExpectObject(def, at, "an object {\"class\": ...}");
-  reader_.CheckKeys(def, at, {"class", "name", "params", "refs"});
   if (!def.contains("class")) reader_.Fail(at, "missing \"class\"");
   std::string className = reader_.String(def["class"], at.Key("class"));
   Definition* named = nullptr;
@@ -269,14 +268,72 @@ ReferenceTarget* ObjectBinder::MakeObject(const json& def, const JsonPath& at,
     named->making = true;
   }
   ReferenceTarget* obj = Create(className, at.Key("class"), allowed);
+  const std::vector<NamedReference> namedRefs = obj->NamedReferences();
+  CheckObjectKeys(def, at, namedRefs);
   if (named) Name(obj, def["name"].get<std::string>());
   if (auto it = def.find("params"); it != def.end()) BindParams(obj, *it, at.Key("params"));
   if (auto it = def.find("refs"); it != def.end()) BindRefs(obj, *it, at.Key("refs"));
+  BindNamedRefs(obj, def, at, namedRefs);
   if (named) {
     named->made = obj;
     named->making = false;
   }
   return obj;
+}
+
+void ObjectBinder::CheckObjectKeys(const json& def, const JsonPath& at,
+                                   const std::vector<NamedReference>& namedRefs) const {
+  std::vector<std::string> known = {"class", "name", "params", "refs"};
+  for (const NamedReference& ref : namedRefs) {
+    if (std::find(known.begin(), known.end(), ref.group) == known.end()) known.push_back(ref.group);
+  }
+  for (const auto& item : def.items()) {
+    if (std::find(known.begin(), known.end(), item.key()) != known.end()) continue;
+    std::string list;
+    for (const std::string& k : known) list += (list.empty() ? "" : ", ") + k;
+    reader_.Fail(at.Key(item.key()),
+                 "unknown key; expected one of " + list + DidYouMean(item.key(), known));
+  }
+}
+
+// Named slots ({"visible": {"base": {...}}}) set the same references as their
+// numbers under "refs"; a slot given both ways is an error rather than a
+// silent choice.
+void ObjectBinder::BindNamedRefs(ReferenceTarget* obj, const json& def, const JsonPath& at,
+                                 const std::vector<NamedReference>& namedRefs) {
+  std::vector<std::string> groups;
+  for (const NamedReference& ref : namedRefs) {
+    if (std::find(groups.begin(), groups.end(), ref.group) == groups.end()) {
+      groups.push_back(ref.group);
+    }
+  }
+  const json* numbered = def.contains("refs") ? &def["refs"] : nullptr;
+  for (const std::string& group : groups) {
+    auto it = def.find(group);
+    if (it == def.end()) continue;
+    const JsonPath groupAt = at.Key(group);
+    reader_.ExpectObject(*it, groupAt, "an object of named references");
+    std::vector<std::string> names;
+    for (const NamedReference& ref : namedRefs) {
+      if (ref.group == group) names.push_back(ref.name);
+    }
+    for (const auto& item : it->items()) {
+      const JsonPath here = groupAt.Key(item.key());
+      auto ref = std::find_if(namedRefs.begin(), namedRefs.end(), [&](const NamedReference& r) {
+        return r.group == group && r.name == item.key();
+      });
+      if (ref == namedRefs.end()) {
+        std::string list;
+        for (const std::string& n : names) list += (list.empty() ? "" : ", ") + n;
+        reader_.Fail(here, "unknown name; expected one of " + list + DidYouMean(item.key(), names));
+      }
+      const std::string number = std::to_string(ref->index);
+      if (numbered && numbered->is_object() && numbered->contains(number)) {
+        reader_.Fail(here, "reference " + number + " is given twice: here and under \"refs\"");
+      }
+      SetRefByIndex(obj, ref->index, item.value(), here);
+    }
+  }
 }
 
 ReferenceTarget* ObjectBinder::ResolveName(const std::string& name, const JsonPath& at,
@@ -545,12 +602,19 @@ void ObjectBinder::SetRefByIndex(ReferenceTarget* obj, int index, const json& va
     }
   }
   ReferenceTarget* target = ReadTarget(value, at, {});
+  std::string what =
+      target ? "a " + SuperClassName(target->SuperClassID()) + " (" + ClassLabel(target) + ")"
+             : std::string("null");
   if (obj->TryReplaceReference(index, target) != REF_SUCCEED) {
-    std::string what =
-        target ? "a " + SuperClassName(target->SuperClassID()) + " (" + ClassLabel(target) + ")"
-               : std::string("null");
     reader_.Fail(at, "reference " + std::to_string(index) + " of " + ClassLabel(obj) +
                          " does not take " + what);
+  }
+  // Some objects accept a slot's assignment but keep only what fits it (a
+  // line set's setting slots hold line settings): say what was dropped.
+  if (target && obj->GetReference(index) != target) {
+    if (value.is_string()) what += " " + Quoted(value.get<std::string>());
+    reader_.Warn(at, "reference " + std::to_string(index) + " of " + ClassLabel(obj) +
+                         " does not keep " + what + "; it is ignored");
   }
 }
 

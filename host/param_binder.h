@@ -11,6 +11,8 @@
 //     animatable parameter.
 //   - "refs" is keyed by reference index or by the name of the parameter that
 //     owns the reference, and holds an object or the name of one.
+//   - A class that names some of its reference slots (NamedReferences) also
+//     takes them as {"GROUP": {"NAME": object}} beside "refs".
 // Named objects may be used before their definition; a name is defined once.
 // Every failure throws SceneError through the JsonReader.
 #pragma once
@@ -102,6 +104,10 @@ class ObjectBinder {
     bool making = false;
   };
 
+  void CheckObjectKeys(const nlohmann::json& def, const JsonPath& at,
+                       const std::vector<NamedReference>& namedRefs) const;
+  void BindNamedRefs(ReferenceTarget* obj, const nlohmann::json& def, const JsonPath& at,
+                     const std::vector<NamedReference>& namedRefs);
   void IndexDefinitionsAt(const nlohmann::json& value, const JsonPath& at, int depth);
   ReferenceTarget* Create(const std::string& className, const JsonPath& at,
                           const SuperClasses& allowed);

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -94,6 +95,15 @@ class Animatable {
   virtual void DeleteThis() { delete this; }
 };
 
+// A reference slot that scene descriptions may address by name: slot `index`
+// is `name` within `group` (a line set's "visible" group holds "base",
+// "outline", ...).
+struct NamedReference {
+  std::string group;
+  std::string name;
+  int index = -1;
+};
+
 class ReferenceMaker : public Animatable {
  public:
   ReferenceMaker() = default;
@@ -105,6 +115,8 @@ class ReferenceMaker : public Animatable {
   // The reference slots, implemented by the subclass over its own members.
   virtual int NumRefs() { return 0; }
   virtual ReferenceTarget* GetReference(int /*i*/) { return nullptr; }
+  // The slots that have names for scene descriptions, grouped; none by default.
+  virtual std::vector<NamedReference> NamedReferences() { return {}; }
 
   // Points slot `which` at `target` (which may be null), registers this maker
   // as a dependent of the new target and releases the old one. While theHold

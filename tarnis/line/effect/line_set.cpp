@@ -306,6 +306,19 @@ ReferenceTarget* LineSet::GetReference(int i) {
   return i >= 0 && i < kLineSetNumRefs ? refs_[i] : nullptr;
 }
 
+std::vector<NamedReference> LineSet::NamedReferences() {
+  static constexpr const char* kGroups[] = {"visible", "hidden"};
+  static constexpr const char* kSlots[kSettingsPerType] = {"base",     "outline",   "crease",
+                                                           "material", "smoothing", "intersection"};
+  std::vector<NamedReference> named;
+  for (int type = 1; type <= 2; ++type) {
+    for (int slot = 0; slot < kSettingsPerType; ++slot) {
+      named.push_back({kGroups[type - 1], kSlots[slot], LineSetSettingRef(type, slot)});
+    }
+  }
+  return named;
+}
+
 CStr LineSet::SubAnimName(int i) {
   if (i >= TypeLineMapRef(1) && i <= TypeLineMapRef(kNumLineTypes)) return "LINE MAP";
   if (i >= TypeSizeMapRef(1) && i <= TypeSizeMapRef(kNumLineTypes)) return "LINE SIZE MAP";

@@ -115,6 +115,10 @@ class LineSet : public Effect, public TypeBlockOwner {
   void GetClassName(CStr& s) override;
   int NumRefs() override { return kLineSetNumRefs; }
   ReferenceTarget* GetReference(int i) override;
+  // The setting slots of the visible and hidden types by name: "visible" and
+  // "hidden", each with "base", "outline", "crease", "material", "smoothing"
+  // and "intersection".
+  std::vector<NamedReference> NamedReferences() override;
   int NumSubs() override { return kLineSetNumRefs; }
   Animatable* SubAnim(int i) override { return GetReference(i); }
   CStr SubAnimName(int i) override;
