@@ -77,7 +77,11 @@ class EffectProgress : public CheckAbortCallback {
     GetCOREInterface()->ProgressUpdate(percent, title_.empty() ? nullptr : title_.c_str());
     return Check();
   }
-  void SetTitle(const char* title) override { title_ = title ? title : ""; }
+  // A new stage shows at once, even one too short to report any progress.
+  void SetTitle(const char* title) override {
+    title_ = title ? title : "";
+    if (!title_.empty()) GetCOREInterface()->ProgressUpdate(0, title_.c_str());
+  }
 
  private:
   std::string title_;
