@@ -104,6 +104,7 @@ class SequenceRender {
   bool ShadeFrame(FrameRenderer& fr, FrameResult& result);
   bool ApplyEffects(FrameRenderer& fr, FrameResult& result);
   void Warn(const std::string& text);
+  void Note(const std::string& text) { report_.notes.push_back(text); }
 
   Scene& scene_;
   const RenderSettings& settings_;
@@ -133,8 +134,7 @@ SequenceRender::SequenceRender(Scene& scene, const RenderSettings& settings,
     Warn("samples " + std::to_string(settings.samples) + " is more than " +
          std::to_string(kMaxSamples) + "; " + std::to_string(kMaxSamples) + " are taken");
   if (defaultLights_) {
-    report_.notes.push_back(
-        "the scene has no lights; a key and a fill light from the camera light it");
+    Note("the scene has no lights; a key and a fill light from the camera light it");
   }
 }
 
