@@ -1,26 +1,31 @@
-// Mesh import: assimp reads the file; this file walks its nodes, welds each
-// node's vertices, works out smoothing groups, splits polygons into triangles
-// with invisible inner edges and merges everything into one Mesh (see
-// mesh_import.h for the rules). Inside, a bad file unwinds as an ImportError,
-// which ImportMesh turns into its one message.
+// Mesh import: assimp reads the file in a reader process; this file walks
+// its nodes, welds each node's vertices, works out smoothing groups, splits
+// polygons into triangles with invisible inner edges and merges everything
+// into one Mesh (see mesh_import.h for the rules), which goes back to the
+// program as the reader's answer. Inside, a bad file unwinds as an
+// ImportError, which becomes the answer's one message.
 #include "host/mesh_import.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <numbers>
 #include <numeric>
 #include <optional>
-#include <sstream>
+#include <string_view>
 #include <unordered_map>
 
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <assimp/Importer.hpp>
+
+#include "host/isolated_task.h"
+#include "host/obj_scan.h"
+#include "host/scene_limits.h"
 
 namespace host {
 namespace {
@@ -28,6 +33,8 @@ namespace {
 // Concave polygons with more corners than this are refused: ear clipping
 // costs the square of the corner count.
 constexpr size_t kMaxConcaveCorners = 4096;
+// Material ids have 16 bits.
+constexpr size_t kMaxMaterialSlots = 65536;
 // Corner normals closer than about 1.8 degrees count as the same normal.
 constexpr float kSameNormalCos = 0.9995f;
 constexpr uint32_t kNoLabel = ~0u;
@@ -307,63 +314,6 @@ std::vector<uint32_t> SmoothingGroups(const NodePolygons& node, float hardAngleD
   return groups;
 }
 
-// ---- OBJ smoothing statements -----------------------------------------------
-
-// One face, line or point statement of an OBJ file as assimp will list it.
-struct ObjElement {
-  uint32_t corners;
-  std::optional<Point3> first;  // position of the first corner
-  uint32_t label;               // the `s` in force (0 = off)
-};
-
-// Index `token` (1-based, or negative from the end) into `count` vertices.
-std::optional<size_t> ObjIndex(const char* token, size_t count) {
-  char* end = nullptr;
-  const long i = std::strtol(token, &end, 10);
-  if (end == token) return std::nullopt;
-  if (i > 0 && static_cast<size_t>(i) <= count) return static_cast<size_t>(i - 1);
-  if (i < 0 && static_cast<size_t>(-i) <= count) return count - static_cast<size_t>(-i);
-  return std::nullopt;
-}
-
-// A light pass over an OBJ file for its `s` statements, which assimp does not
-// report: every f, l and p statement in file order with the label in force.
-// Empty when the file has no `s` statement.
-std::vector<ObjElement> ReadObjSmoothing(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<Point3> positions;
-  std::vector<ObjElement> elements;
-  uint32_t label = 0;
-  bool anyLabel = false;
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream words(line);
-    std::string key;
-    words >> key;
-    if (key == "v") {
-      Point3 p;
-      words >> p.x >> p.y >> p.z;
-      positions.push_back(p);
-    } else if (key == "s") {
-      std::string value;
-      words >> value;
-      anyLabel = true;
-      const unsigned long n = std::strtoul(value.c_str(), nullptr, 10);
-      label = value == "off" ? 0u : static_cast<uint32_t>(std::min(n, 0xFFFFFFFEul));
-    } else if (key == "f" || key == "l" || key == "p") {
-      ObjElement e{0, std::nullopt, label};
-      std::string corner;
-      while (words >> corner) {
-        if (e.corners++ > 0) continue;
-        if (auto i = ObjIndex(corner.c_str(), positions.size())) e.first = positions[*i];
-      }
-      elements.push_back(e);
-    }
-  }
-  if (!anyLabel) elements.clear();
-  return elements;
-}
-
 // ---- Walking the file's nodes -----------------------------------------------
 
 // Calls visit(node, transform to Z-up world) for every node, depth first,
@@ -434,6 +384,12 @@ PositionKey KeyOf(const Point3& p) {
   return k;
 }
 
+std::string FormatLimit(float v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", static_cast<double>(v));
+  return buf;
+}
+
 bool IsFinite(const Point3& p) {
   return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
@@ -451,6 +407,11 @@ void AddPolygon(const aiMesh& mesh, const aiFace& face, const aiMatrix4x4& tm, b
     const aiVector3D p = tm * mesh.mVertices[idx];
     const Point3 pos(p.x, p.y, p.z);
     if (!IsFinite(pos)) throw ImportError{"a vertex position is not a finite number"};
+    if (!InRange(pos, kCoordinateRange)) {
+      throw ImportError{"a vertex lies outside -" + FormatLimit(kMaxCoordinate) + ".." +
+                        FormatLimit(kMaxCoordinate) +
+                        " (in scene units, after the file's transforms)"};
+    }
     auto [it, added] = weld.try_emplace(KeyOf(pos), static_cast<uint32_t>(out.verts.size()));
     if (added) out.verts.push_back(pos);
     out.cornerVert.push_back(it->second);
@@ -482,7 +443,8 @@ NodePolygons ReadNode(const aiScene& scene, const aiNode& node, const aiMatrix4x
   const bool mirrored = tm.Determinant() < 0.0f;
   for (unsigned i = 0; i < node.mNumMeshes; ++i) {
     const aiMesh& mesh = *scene.mMeshes[node.mMeshes[i]];
-    if (mesh.mMaterialIndex > 0xFFFF) throw ImportError{"a material slot number is too large"};
+    if (mesh.mMaterialIndex >= kMaxMaterialSlots)
+      throw ImportError{"a material slot number is too large"};
     for (unsigned f = 0; f < mesh.mNumFaces; ++f, ++faceIndex) {
       const aiFace& face = mesh.mFaces[f];
       if (face.mNumIndices < 3) continue;
@@ -560,9 +522,6 @@ bool HasExtension(const std::string& path, const char* ext) {
 }
 
 const aiScene& ReadScene(Assimp::Importer& importer, const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) throw ImportError{"no such file"};
-  if (!std::filesystem::is_regular_file(path, ec)) throw ImportError{"not a regular file"};
   // Polygons are kept (no triangulation) and no step reorders, splits, joins
   // or generates anything: the faces come as the file lists them.
   const aiScene* scene = importer.ReadFile(path, aiProcess_ValidateDataStructure);
@@ -575,11 +534,13 @@ const aiScene& ReadScene(Assimp::Importer& importer, const std::string& path) {
   return *scene;
 }
 
-void Import(const std::string& path, const MeshImportOptions& options, Mesh& out) {
+// The import itself, run in the reader process.
+void Import(const std::string& path, const MeshImportOptions& options, const ObjScan* obj,
+            Mesh& out) {
   Assimp::Importer importer;
   const aiScene& scene = ReadScene(importer, path);
   std::vector<uint32_t> labels;
-  if (HasExtension(path, ".obj")) labels = MatchObjLabels(scene, ReadObjSmoothing(path));
+  if (obj) labels = MatchObjLabels(scene, obj->elements);
   // STL normals are only facet normals; the angle between faces says more.
   const bool useNormals = !HasExtension(path, ".stl");
   aiMatrix4x4 up;
@@ -597,29 +558,172 @@ void Import(const std::string& path, const MeshImportOptions& options, Mesh& out
   });
   assembler.Finish();
   if (out.faces.empty()) throw ImportError{"contains no polygons"};
+}
+
+// ---- The reader process -----------------------------------------------------
+//
+// assimp runs in a child process (host/isolated_task.h): a file that crashes
+// it, makes it loop or makes it allocate without end costs that process, not
+// the program. The child answers the finished mesh, or the reason it has
+// none, as flat arrays; the parent checks every count and index of the
+// answer before it takes it.
+
+constexpr uint32_t kAnswerMagic = 0x48534D54;  // "TMSH"
+
+class AnswerWriter {
+ public:
+  template <class T>
+  void Value(const T& v) {
+    bytes_.append(reinterpret_cast<const char*>(&v), sizeof v);
+  }
+  template <class T>
+  void Array(const std::vector<T>& items) {
+    Value(static_cast<uint64_t>(items.size()));
+    bytes_.append(reinterpret_cast<const char*>(items.data()), items.size() * sizeof(T));
+  }
+  void Text(const std::string& text) {
+    Value(static_cast<uint64_t>(text.size()));
+    bytes_ += text;
+  }
+  std::string Take() { return std::move(bytes_); }
+
+ private:
+  std::string bytes_;
+};
+
+class AnswerReader {
+ public:
+  explicit AnswerReader(std::string_view bytes) : rest_(bytes) {}
+  template <class T>
+  bool Value(T& v) {
+    if (rest_.size() < sizeof v) return false;
+    std::memcpy(&v, rest_.data(), sizeof v);
+    rest_.remove_prefix(sizeof v);
+    return true;
+  }
+  template <class T>
+  bool Array(std::vector<T>& items) {
+    uint64_t n = 0;
+    if (!Value(n) || n > rest_.size() / sizeof(T)) return false;
+    items.resize(n);
+    std::memcpy(items.data(), rest_.data(), n * sizeof(T));
+    rest_.remove_prefix(n * sizeof(T));
+    return true;
+  }
+  bool Text(std::string& text) {
+    uint64_t n = 0;
+    if (!Value(n) || n > rest_.size()) return false;
+    text.assign(rest_.substr(0, n));
+    rest_.remove_prefix(n);
+    return true;
+  }
+  bool AtEnd() const { return rest_.empty(); }
+
+ private:
+  std::string_view rest_;
+};
+
+// What the reader process answers: the mesh, or why there is none. Running
+// out of memory is left to end the process, which reports it.
+std::string ImportAnswer(const std::string& path, const MeshImportOptions& options,
+                         const ObjScan* obj) {
+  Mesh mesh;
   std::string why;
-  if (!out.Validate(&why)) throw ImportError{why};
+  try {
+    Import(path, options, obj, mesh);
+  } catch (const ImportError& e) {
+    why = e.what;
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception& e) {
+    why = std::string("cannot be read: ") + e.what();
+  }
+  AnswerWriter w;
+  w.Value(kAnswerMagic);
+  w.Text(why);
+  if (why.empty()) {
+    w.Array(mesh.verts);
+    w.Array(mesh.faces);
+    w.Array(mesh.Map(1).tv);
+    w.Array(mesh.Map(1).tf);
+  }
+  return w.Take();
+}
+
+// Time and memory for the reader grow with the file.
+IsolationLimits MeshReaderLimits(uint64_t fileBytes) {
+  IsolationLimits limits;
+  const uint64_t mebibytes = fileBytes >> 20;
+  limits.time = std::chrono::milliseconds(2000 + 2000 * mebibytes);
+  limits.memoryBytes = (uint64_t{1} << 30) + 64 * fileBytes;
+  limits.answerBytes = limits.memoryBytes;
+  return limits;
 }
 
 }  // namespace
 
-bool ImportMesh(const std::string& path, const MeshImportOptions& options, Mesh& out,
-                std::string* error) {
+bool ReadMeshAnswer(std::string_view answer, Mesh& out, std::string* why) {
   out = Mesh();
-  std::string why;
-  try {
-    Import(path, options, out);
-    return true;
-  } catch (const ImportError& e) {
-    why = e.what;
-  } catch (const std::bad_alloc&) {
-    why = "is too large to import";
-  } catch (const std::exception& e) {
-    why = std::string("cannot be read: ") + e.what();
+  AnswerReader r(answer);
+  uint32_t magic = 0;
+  std::string problem;
+  MeshMap map;
+  if (!r.Value(magic) || magic != kAnswerMagic || !r.Text(problem)) {
+    problem = "the mesh reader answered nothing usable";
+  } else if (problem.empty() && (!r.Array(out.verts) || !r.Array(out.faces) || !r.Array(map.tv) ||
+                                 !r.Array(map.tf) || !r.AtEnd())) {
+    problem = "the mesh reader's answer is cut short";
+  } else if (problem.empty()) {
+    out.Map(1) = std::move(map);
+    if (out.faces.empty()) problem = "contains no polygons";
+    if (problem.empty()) out.Validate(&problem);
   }
+  if (problem.empty()) return true;
   out = Mesh();
-  if (error) *error = "mesh file '" + path + "': " + why;
+  if (why) *why = problem;
   return false;
+}
+
+bool ImportMesh(const std::string& path, const MeshImportOptions& options, Mesh& out,
+                std::string* error, std::vector<std::string>* warnings) {
+  out = Mesh();
+  const std::string name = "mesh file '" + path + "'";
+  auto fail = [&](const std::string& why) {
+    out = Mesh();
+    if (error) *error = name + ": " + why;
+    return false;
+  };
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return fail("no such file");
+  if (!std::filesystem::is_regular_file(path, ec)) return fail("not a regular file");
+  const uint64_t bytes = std::filesystem::file_size(path, ec);
+  if (ec) return fail("cannot be read (" + ec.message() + ")");
+
+  std::optional<ObjScan> obj;
+  if (HasExtension(path, ".obj")) {
+    std::string why;
+    obj.emplace();
+    try {
+      if (!ScanObj(path, *obj, &why)) return fail(why);
+    } catch (const std::bad_alloc&) {
+      return fail("is too large to import");
+    }
+    // Every material name becomes a material slot and a mesh of its own in
+    // the reader: refused here, before the reader spends time and memory on them.
+    if (obj->materialNames > kMaxMaterialSlots) {
+      return fail("names " + std::to_string(obj->materialNames) + " materials (at most " +
+                  std::to_string(kMaxMaterialSlots) + ")");
+    }
+    if (warnings) {
+      for (const std::string& w : obj->warnings) warnings->push_back(name + ", " + w);
+    }
+  }
+  const IsolatedResult result = RunIsolated(
+      [&] { return ImportAnswer(path, options, obj ? &*obj : nullptr); }, MeshReaderLimits(bytes));
+  if (result.status != IsolatedStatus::kDone) return fail("the mesh reader " + result.problem);
+  std::string why;
+  if (!ReadMeshAnswer(result.answer, out, &why)) return fail(why);
+  return true;
 }
 
 }  // namespace host

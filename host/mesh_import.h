@@ -24,6 +24,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "sdk/mesh.h"
 
@@ -36,11 +38,20 @@ struct MeshImportOptions {
   float hardAngleDegrees = 45.0f;  // for files without normals
 };
 
-// Reads `path` into `out` (replacing it). Answers false with one message
-// naming the file for a missing, unreadable or corrupt file, a file without
-// polygons, or one with coordinates that are not finite numbers; `out` is
-// then left empty.
+// Reads `path` into `out` (replacing it). The file is read in a child
+// process (host/isolated_task.h) with time and memory that grow with the
+// file's size, so no file can crash or hang the program. Answers false with
+// one message naming the file for a missing, unreadable or corrupt file, a
+// file the reader gives up on (crashed, too slow, too much memory), a file
+// without polygons, or one with coordinates that are not finite numbers;
+// `out` is then left empty. Warnings (OBJ face corners whose texture
+// coordinate or normal index is out of range, with the line) go to
+// `warnings` when given.
 bool ImportMesh(const std::string& path, const MeshImportOptions& options, Mesh& out,
-                std::string* error);
+                std::string* error, std::vector<std::string>* warnings = nullptr);
+
+// Takes the reader process's answer into `out`: every count and index is
+// checked; false with the reason for anything else.
+bool ReadMeshAnswer(std::string_view answer, Mesh& out, std::string* why);
 
 }  // namespace host

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -405,6 +406,84 @@ TEST_F(MeshImport, BadFilesGiveOneClearErrorNamingTheFile) {
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;
     EXPECT_EQ(m.getNumVerts(), 0);
   }
+}
+
+// Bytes that crash the mesh library (the PLY header cut inside its format
+// name) or make it loop for ever (one byte shorter) end as a clear error
+// within seconds: the library runs in a process of its own.
+TEST_F(MeshImport, FilesThatBreakTheMeshLibraryGiveAClearErrorInSeconds) {
+  const std::string crash("ply\nformat binary_\0\0", 20);
+  for (const std::string& bytes : {crash, crash.substr(0, 19)}) {
+    const std::string path = Write("broken" + std::to_string(bytes.size()) + ".ply", bytes);
+    Mesh m;
+    std::string error;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ImportMesh(path, MeshImportOptions(), m, &error));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(error.rfind("mesh file '" + path + "': ", 0), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    EXPECT_EQ(m.getNumVerts(), 0);
+  }
+}
+
+// A flood of material names is refused before the mesh library sees it,
+// so the work stays in step with the file's size.
+TEST_F(MeshImport, AnObjNamingTooManyMaterialsIsRefusedQuickly) {
+  std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+  for (int i = 0; i < 70000; ++i) obj += "usemtl m" + std::to_string(i) + "\nf 1 2 3\n";
+  const std::string path = Write("materials.obj", obj);
+  Mesh m;
+  std::string error;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ImportMesh(path, MeshImportOptions(), m, &error));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_NE(error.find("names 70000 materials"), std::string::npos) << error;
+}
+
+// Corners naming a texture coordinate or normal the file does not have are
+// imported, and each such line is named in a warning.
+TEST_F(MeshImport, OutOfRangeObjIndicesWarnWithTheLine) {
+  const std::string path = Write("indices.obj",
+                                 "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\n"
+                                 "f 1/1/1 2/1/1 3/1/1\n"
+                                 "f 1/7/1 2/1/1 3/1/1\n"
+                                 "f 1/1/1 2/1/-4 3/1/1\n");
+  Mesh m;
+  std::string error;
+  std::vector<std::string> warnings;
+  ASSERT_TRUE(ImportMesh(path, MeshImportOptions(), m, &error, &warnings)) << error;
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_NE(warnings[0].find("line 7: texture coordinate index 7 is out of range"),
+            std::string::npos)
+      << warnings[0];
+  EXPECT_NE(warnings[1].find("line 8: normal index -4 is out of range"), std::string::npos)
+      << warnings[1];
+  EXPECT_EQ(warnings[0].rfind("mesh file '" + path + "'", 0), 0u) << warnings[0];
+}
+
+// The reader process's answer is checked before it is taken: a cut or
+// altered answer is refused with a reason, never read past its end.
+TEST_F(MeshImport, DamagedReaderAnswersAreRefused) {
+  Mesh m;
+  std::string why;
+  EXPECT_FALSE(ReadMeshAnswer("", m, &why));
+  EXPECT_FALSE(why.empty());
+  std::string answer("TMSH", 4);
+  auto put = [&](const auto& v) { answer.append(reinterpret_cast<const char*>(&v), sizeof v); };
+  put(uint64_t{0});  // no problem, then nothing
+  EXPECT_FALSE(ReadMeshAnswer(answer, m, &why));
+  // One vertex, one face using vertex 5.
+  put(uint64_t{1});
+  put(Point3(0, 0, 0));
+  put(uint64_t{1});
+  Face f;
+  f.setVerts(0, 0, 5);
+  put(f);
+  put(uint64_t{0});
+  put(uint64_t{0});
+  EXPECT_FALSE(ReadMeshAnswer(answer, m, &why));
+  EXPECT_NE(why.find("vertex 5"), std::string::npos) << why;
+  EXPECT_EQ(m.getNumFaces(), 0);
 }
 
 }  // namespace host

@@ -338,7 +338,9 @@ void SceneReader::ReadMeshFile(const json& j, const JsonPath& at, GeomObject& ge
   MeshImportOptions options;
   options.upAxis = yUp ? UpAxis::kY : UpAxis::kZ;
   std::string error;
-  if (!ImportMesh(file, options, geom.mesh, &error)) reader_.Fail(at.Key("file"), error);
+  std::vector<std::string> warnings;
+  if (!ImportMesh(file, options, geom.mesh, &error, &warnings)) reader_.Fail(at.Key("file"), error);
+  for (const std::string& w : warnings) reader_.Warn(at.Key("file"), w);
   geom.source = file;
 }
 
