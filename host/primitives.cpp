@@ -2,6 +2,8 @@
 // smoothing groups, material ids and texture coordinates).
 #include "host/primitives.h"
 
+#include "host/scene_limits.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -387,9 +389,10 @@ class ParamCheck {
       : type_(type), error_(error), warnings_(warnings) {}
 
   bool Size(float value, const char* name) {
-    if (std::isfinite(value) && value > 0.0f) return true;
+    if (std::isfinite(value) && value > 0.0f && value <= kLengthRange.max) return true;
     std::ostringstream s;
-    s << name << " must be a positive finite number (got " << value << ")";
+    s << name << " must be a positive number up to " << kLengthRange.max << " (got " << value
+      << ")";
     return Fail(s.str());
   }
   int Count(std::optional<int> value, int fallback, int lo, int hi, const char* name) {

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <unordered_set>
 
+#include "host/scene_limits.h"
+#include "host/scene_loader.h"
 #include "sdk/atomic_file.h"
 #include "sdk/hold.h"
 #include "sdk/notify.h"
@@ -51,11 +53,15 @@ void saveSettings(ISave& s, const Scene& scene) {
   s.EndChunk();
 }
 
+// The ranges a scene description allows (host/scene_limits.h).
 bool sane(const SettingsRecord& r) {
-  return r.width >= 1 && r.width <= 65536 && r.height >= 1 && r.height <= 65536 &&
-         std::isfinite(r.pixelAspect) && r.pixelAspect > 0.0f && r.firstFrame <= r.lastFrame &&
-         r.fps >= 1 && r.fps <= TIME_TICKSPERSEC && r.samples >= 1 && r.samples <= 64 &&
-         r.threads >= 0;
+  return r.width >= 1 && r.width <= kMaxImageSide && r.height >= 1 && r.height <= kMaxImageSide &&
+         InRange(r.pixelAspect, kPixelAspectRange) && r.firstFrame >= -kMaxFrame &&
+         r.firstFrame <= r.lastFrame && r.lastFrame <= kMaxFrame && r.fps >= 1 &&
+         r.fps <= TIME_TICKSPERSEC && r.samples >= 1 && r.samples <= kMaxSamplesPerSide &&
+         r.threads >= 0 && r.threads <= kMaxThreads &&
+         InRange(Point3(r.background.r, r.background.g, r.background.b), kUnitRange) &&
+         InRange(Point3(r.ambient.r, r.ambient.g, r.ambient.b), kUnitRange);
 }
 
 bool loadSettings(ILoad& l, Scene& scene) {

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "host/scene_classes.h"
+#include "host/scene_limits.h"
 #include "sdk/notify.h"
 #include "sdk/param_block.h"
 
@@ -245,6 +246,35 @@ class Notifications {
   }
   std::vector<int> codes;
 };
+
+// A saved scene is held to the ranges of a scene description: values far
+// beyond them are clamped with a warning naming the field, a mesh with a
+// vertex beyond them is refused, never handed to the ray tracer.
+TEST_F(SceneFile, SavedValuesOutsideTheSceneRangesAreClampedOrRefused) {
+  auto scene = MakeScene();
+  auto* camera = static_cast<CameraObject*>(scene->cameraNode->GetObjectRef());
+  camera->width = 1e35f, camera->farClip = 1e38f;
+  scene->cameraNode->position = Point3(1e30f, 0, 0);
+  scene->CreateNode("Far")->scale = Point3(1e20f, 1, 1);
+  std::vector<std::string> warnings;
+  std::string error;
+  auto loaded = DeserializeScene(Bytes(*scene), "huge.tscene", &warnings, &error);
+  ASSERT_TRUE(loaded) << error;
+  std::string all;
+  for (const std::string& w : warnings) all += w + "\n";
+  for (const char* field : {"camera width", "camera far distance", "node position", "node scale"})
+    EXPECT_NE(all.find(std::string("a saved ") + field + " is outside"), std::string::npos) << all;
+  auto* back = static_cast<CameraObject*>(loaded->cameraNode->GetObjectRef());
+  EXPECT_EQ(back->width, kLengthRange.max);
+  EXPECT_EQ(loaded->cameraNode->position.x, kMaxCoordinate);
+
+  auto far = MakeScene();
+  auto* geom = static_cast<GeomObject*>(far->FindNode("A")->GetObjectRef());
+  geom->mesh.verts[1] = Point3(1e30f, 0, 0);
+  warnings.clear();
+  EXPECT_FALSE(DeserializeScene(Bytes(*far), "far.tscene", &warnings, &error));
+  EXPECT_FALSE(error.empty());
+}
 
 TEST_F(SceneFile, SaveOpenAndMergeRaiseTheFileNotificationsInOrder) {
   auto scene = MakeScene();

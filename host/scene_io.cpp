@@ -2,11 +2,14 @@
 // in small chunks; references (objects, materials, children, controllers)
 // are saved by the reference-graph writer. Readers check every count against
 // the bytes left, so a damaged file is refused instead of trusted.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "host/scene.h"
+#include "host/scene_limits.h"
 #include "sdk/save_load.h"
 
 namespace host {
@@ -34,6 +37,24 @@ void writeString(ISave* s, uint16_t id, const std::string& text) {
 template <class T>
 bool readValue(ILoad* l, T& v) {
   return l->BytesLeft() == sizeof v && l->Read(&v, sizeof v) == IO_OK;
+}
+
+// A saved value clamped into the range a scene description allows, with a
+// warning naming what it is when it was outside.
+std::string FormatLimit(float v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", static_cast<double>(v));
+  return buf;
+}
+
+template <class T>
+T Clamped(ILoad* l, const char* what, const T& v, const ParamRange& range) {
+  const T clamped = ClampToRange(v, range);
+  if (!(clamped == v)) {
+    l->LogWarning(std::string("a saved ") + what + " is outside " + FormatLimit(range.min) + ".." +
+                  FormatLimit(range.max) + "; clamped");
+  }
+  return clamped;
 }
 
 // Reads a count and checks that `bytesEach` bytes per item are left.
@@ -150,6 +171,13 @@ IOResult GeomObject::Load(ILoad* l) {
     l->LogWarning("a saved mesh is damaged: " + why);
     return IO_ERROR;
   }
+  for (const Point3& v : mesh.verts) {
+    if (!InRange(v, kCoordinateRange)) {
+      l->LogWarning("a saved mesh has a vertex outside -" + FormatLimit(kMaxCoordinate) + ".." +
+                    FormatLimit(kMaxCoordinate));
+      return IO_ERROR;
+    }
+  }
   mesh.InvalidateNormals();
   return IO_OK;
 }
@@ -187,7 +215,14 @@ IOResult CameraObject::Load(ILoad* l) {
         !std::isfinite(r.farClip))
       return false;
     type = static_cast<Type>(r.type);
-    fovDegrees = r.fov, width = r.width, nearClip = r.nearClip, farClip = r.farClip;
+    fovDegrees = Clamped(l, "camera field of view", r.fov, kFovRange);
+    width = Clamped(l, "camera width", r.width, kLengthRange);
+    nearClip = Clamped(l, "camera near distance", r.nearClip, kLengthRange);
+    farClip = Clamped(l, "camera far distance", r.farClip, kLengthRange);
+    if (farClip <= nearClip) {
+      l->LogWarning("a saved camera's far distance is not beyond its near one");
+      return false;
+    }
     return true;
   });
 }
@@ -211,11 +246,19 @@ IOResult LightObject::Load(ILoad* l) {
     if (id != kLightChunk) return true;
     LightRecord r{};
     if (!readValue(l, r) || r.type < 0 || r.type > 2) return false;
+    if (!finite(Point3(r.color.r, r.color.g, r.color.b)) || !std::isfinite(r.multiplier) ||
+        !std::isfinite(r.hotspot) || !std::isfinite(r.falloff))
+      return false;
     type = static_cast<Type>(r.type);
-    color = r.color, multiplier = r.multiplier;
+    const Point3 rgb =
+        Clamped(l, "light colour", Point3(r.color.r, r.color.g, r.color.b), kUnitRange);
+    color = Color(rgb.x, rgb.y, rgb.z);
+    multiplier = Clamped(l, "light multiplier", r.multiplier, kMultiplierRange);
     castShadows = r.castShadows, affectDiffuse = r.affectDiffuse;
     affectSpecular = r.affectSpecular, ambientOnly = r.ambientOnly;
-    hotspotDegrees = r.hotspot, falloffDegrees = r.falloff;
+    hotspotDegrees = Clamped(l, "light hotspot", r.hotspot, kConeRange);
+    falloffDegrees = Clamped(l, "light falloff", r.falloff, kConeRange);
+    hotspotDegrees = std::min(hotspotDegrees, falloffDegrees);
     return true;
   });
 }
@@ -280,19 +323,24 @@ IOResult HostNode::Load(ILoad* l) {
         if (!readValue(l, t) || !finite(t.position) || !finite(t.rotation) || !finite(t.scale) ||
             !finite(t.up))
           return false;
-        position = t.position, rotationDegrees = t.rotation, scale = t.scale, up = t.up;
+        position = Clamped(l, "node position", t.position, kCoordinateRange);
+        rotationDegrees = Clamped(l, "node rotation", t.rotation, kRotationRange);
+        scale = Clamped(l, "node scale", t.scale, kScaleRange);
+        up = Clamped(l, "node up direction", t.up, kCoordinateRange);
         return true;
       }
       case kNodeTargetChunk: {
         Point3 p;
         if (!readValue(l, p) || !finite(p)) return false;
-        target = p;
+        target = Clamped(l, "node target", p, kCoordinateRange);
         return true;
       }
       case kNodeFlagsChunk: {
         FlagsRecord f{};
         if (!readValue(l, f)) return false;
-        wireColor = f.wireColor, gbufID = f.gbufID, visibility = f.visibility;
+        if (!std::isfinite(f.visibility) || f.gbufID < 0 || f.gbufID > 65535) return false;
+        wireColor = f.wireColor, gbufID = f.gbufID;
+        visibility = Clamped(l, "node visibility", f.visibility, kUnitRange);
         root_ = f.root, renderable = f.renderable, primaryVisibility = f.primary;
         secondaryVisibility = f.secondary, groupHead = f.groupHead, groupMember = f.groupMember;
         return true;

@@ -12,6 +12,7 @@
 #include "host/mesh_import.h"
 #include "host/param_binder.h"
 #include "host/primitives.h"
+#include "host/scene_limits.h"
 #include "sdk/hold.h"
 #include "sdk/interval.h"
 #include "sdk/notify.h"
@@ -22,8 +23,7 @@ using nlohmann::json;
 
 namespace {
 
-constexpr ParamRange kUnit{0.0f, 1.0f};
-constexpr ParamRange kPositive{1e-6f, std::numeric_limits<float>::infinity()};
+constexpr ParamRange kUnit = kUnitRange;
 
 class SceneReader {
  public:
@@ -116,9 +116,8 @@ void SceneReader::ReadVersion(const json& doc) {
 
 void SceneReader::ReadRender(const json& j, const JsonPath& at) {
   reader_.ExpectObject(j, at, "an object");
-  reader_.CheckKeys(j, at,
-                    {"width", "height", "pixelAspect", "frames", "fps", "samples", "threads",
-                     "alpha"});
+  reader_.CheckKeys(
+      j, at, {"width", "height", "pixelAspect", "frames", "fps", "samples", "threads", "alpha"});
   RenderSettings& r = scene_.render;
   if (const json* v = Find(j, "width")) r.width = reader_.Int(*v, at.Key("width"), {1, 16384});
   if (const json* v = Find(j, "height")) r.height = reader_.Int(*v, at.Key("height"), {1, 16384});
@@ -202,8 +201,11 @@ void SceneReader::ReadNodeFlags(const json& j, const JsonPath& at, HostNode* nod
 }
 
 void SceneReader::ReadTransformPart(const json& j, const JsonPath& at, HostNode* node, Part part) {
+  const ParamRange& range = part == Part::kPosition   ? kCoordinateRange
+                            : part == Part::kRotation ? kRotationRange
+                                                      : kScaleRange;
   if (!IsAnimation(j)) {
-    Point3 v = reader_.Triple(j, at, "[x, y, z]");
+    Point3 v = reader_.Triple(j, at, "[x, y, z]", range);
     (part == Part::kPosition   ? node->position
      : part == Part::kRotation ? node->rotationDegrees
                                : node->scale) = v;
@@ -212,7 +214,7 @@ void SceneReader::ReadTransformPart(const json& j, const JsonPath& at, HostNode*
   AnimationKeys keys = ReadAnimationKeys(reader_, j, at);
   std::vector<Point3> values;
   for (const AnimationKeys::Key& key : keys.keys) {
-    values.push_back(reader_.Triple(*key.value, key.at, "[x, y, z]"));
+    values.push_back(reader_.Triple(*key.value, key.at, "[x, y, z]", range));
   }
   KeyframeControl* c = NewKeyframeControl(ControlKind::kPoint3, keys.interp, values[0]);
   if (part == Part::kPosition) node->SetPositionController(c);
@@ -375,12 +377,12 @@ void SceneReader::ReadLight(const json& j, const JsonPath& at) {
   if (light->type != LightObject::Type::kOmni) {
     node->target = Point3(0, 0, 0);
     if (const json* v = Find(j, "target"))
-      node->target = reader_.Triple(*v, at.Key("target"), "[x, y, z]");
+      node->target = reader_.Triple(*v, at.Key("target"), "[x, y, z]", kCoordinateRange);
   }
   if (const json* v = Find(j, "color"))
     light->color = Color(reader_.Triple(*v, at.Key("color"), "[r, g, b]", kUnit));
   if (const json* v = Find(j, "multiplier"))
-    light->multiplier = reader_.Float(*v, at.Key("multiplier"));
+    light->multiplier = reader_.Float(*v, at.Key("multiplier"), kMultiplierRange);
   if (const json* v = Find(j, "shadows")) light->castShadows = reader_.Bool(*v, at.Key("shadows"));
   if (const json* v = Find(j, "affectDiffuse"))
     light->affectDiffuse = reader_.Bool(*v, at.Key("affectDiffuse"));
@@ -388,11 +390,10 @@ void SceneReader::ReadLight(const json& j, const JsonPath& at) {
     light->affectSpecular = reader_.Bool(*v, at.Key("affectSpecular"));
   if (const json* v = Find(j, "ambientOnly"))
     light->ambientOnly = reader_.Bool(*v, at.Key("ambientOnly"));
-  constexpr ParamRange kCone{0.5f, 179.0f};
   if (const json* v = Find(j, "hotspot"))
-    light->hotspotDegrees = reader_.Float(*v, at.Key("hotspot"), kCone);
+    light->hotspotDegrees = reader_.Float(*v, at.Key("hotspot"), kConeRange);
   if (const json* v = Find(j, "falloff"))
-    light->falloffDegrees = reader_.Float(*v, at.Key("falloff"), kCone);
+    light->falloffDegrees = reader_.Float(*v, at.Key("falloff"), kConeRange);
   if (light->hotspotDegrees > light->falloffDegrees) {
     reader_.Warn(at.Key("hotspot"), "the hotspot is wider than the falloff; clamped to " +
                                         FormatNumber(light->falloffDegrees));
@@ -415,12 +416,13 @@ void SceneReader::ReadCamera(const json& j, const JsonPath& at) {
     }
   }
   if (const json* v = Find(j, "fov"))
-    camera->fovDegrees = reader_.Float(*v, at.Key("fov"), {0.1f, 179.0f});
+    camera->fovDegrees = reader_.Float(*v, at.Key("fov"), kFovRange);
   if (const json* v = Find(j, "width"))
-    camera->width = reader_.Float(*v, at.Key("width"), kPositive);
+    camera->width = reader_.Float(*v, at.Key("width"), kLengthRange);
   if (const json* v = Find(j, "near"))
-    camera->nearClip = reader_.Float(*v, at.Key("near"), kPositive);
-  if (const json* v = Find(j, "far")) camera->farClip = reader_.Float(*v, at.Key("far"), kPositive);
+    camera->nearClip = reader_.Float(*v, at.Key("near"), kLengthRange);
+  if (const json* v = Find(j, "far"))
+    camera->farClip = reader_.Float(*v, at.Key("far"), kLengthRange);
   if (camera->farClip <= camera->nearClip)
     reader_.Fail(at.Key("far"), "far must be greater than near");
   // The camera's node takes the first free name, so it never clashes with a node of the file.
@@ -434,8 +436,9 @@ void SceneReader::ReadCamera(const json& j, const JsonPath& at) {
     ReadTransformPart(*v, at.Key("position"), node, Part::kPosition);
   node->target = Point3(0, 0, 0);
   if (const json* v = Find(j, "target"))
-    node->target = reader_.Triple(*v, at.Key("target"), "[x, y, z]");
-  if (const json* v = Find(j, "up")) node->up = reader_.Triple(*v, at.Key("up"), "[x, y, z]");
+    node->target = reader_.Triple(*v, at.Key("target"), "[x, y, z]", kCoordinateRange);
+  if (const json* v = Find(j, "up"))
+    node->up = reader_.Triple(*v, at.Key("up"), "[x, y, z]", kCoordinateRange);
   if (Length(node->up) == 0.0f)
     reader_.Fail(at.Key("up"), "the up direction must not be [0, 0, 0]");
 }
