@@ -5,6 +5,8 @@
 #include <cmath>
 #include <filesystem>
 
+#include "host/bitmap_sampler.h"
+
 namespace host {
 
 Background Background::FromEnvironment(const Environment& env, const std::string& scenePath,
@@ -13,12 +15,13 @@ Background Background::FromEnvironment(const Environment& env, const std::string
   if (env.backgroundImage.empty()) return bg;
   auto image = std::make_shared<FloatImage>();
   std::string error;
-  bool ok = ReadImage(env.backgroundImage, *image, &error);
+  const int maxSide = GetTextureLimits().maxSide;
+  bool ok = ReadImage(env.backgroundImage, *image, &error, maxSide);
   std::filesystem::path path(env.backgroundImage);
   if (!ok && path.is_relative() && !scenePath.empty()) {
     std::string besideScene = (std::filesystem::path(scenePath).parent_path() / path).string();
     std::string second;
-    ok = ReadImage(besideScene, *image, &second);
+    ok = ReadImage(besideScene, *image, &second, maxSide);
   }
   if (ok && image->width > 0 && image->height > 0) {
     bg.image_ = std::move(image);

@@ -4,6 +4,7 @@
 #include "host/bitmap_sampler.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <mutex>
@@ -109,14 +110,58 @@ AxisMode ModeOf(int tiling, int wrapBit, int mirrorBit) {
 
 }  // namespace
 
+namespace {
+
+// Bytes held by every texture alive, against TextureLimits::maxTotalBytes.
+std::atomic<uint64_t> gTextureBytes{0};
+std::mutex gLimitsMutex;
+TextureLimits gLimits;
+
+// The bytes a texture of this size takes with its pyramid (a third more).
+uint64_t PyramidBytes(const FloatImage& image) {
+  return uint64_t{image.pixels.size()} * sizeof(AColor) * 4 / 3;
+}
+
+}  // namespace
+
 TextureImage::TextureImage(FloatImage image) {
   TARNIS_CHECK(image.width >= 0 && image.height >= 0 &&
                image.pixels.size() == size_t(image.width) * size_t(image.height))
       << "texture pixels do not match its size " << image.width << " x " << image.height;
   levels_.push_back(std::move(image));
-  if (levels_.back().pixels.empty()) return;
-  while (levels_.back().width > 1 || levels_.back().height > 1)
-    levels_.push_back(Downsample(levels_.back()));
+  if (!levels_.back().pixels.empty()) {
+    while (levels_.back().width > 1 || levels_.back().height > 1)
+      levels_.push_back(Downsample(levels_.back()));
+  }
+  for (const FloatImage& level : levels_) bytes_ += level.pixels.size() * sizeof(AColor);
+  gTextureBytes += bytes_;
+}
+
+TextureImage::~TextureImage() {
+  gTextureBytes -= bytes_;
+}
+
+void SetTextureLimits(const TextureLimits& limits) {
+  std::lock_guard lock(gLimitsMutex);
+  gLimits = limits;
+}
+
+TextureLimits GetTextureLimits() {
+  std::lock_guard lock(gLimitsMutex);
+  return gLimits;
+}
+
+int TextureSideFor(int width, int height) {
+  return std::max(kMinTextureSide, 2 * std::max(width, height));
+}
+
+void LimitTexturesToRender(int width, int height) {
+  std::lock_guard lock(gLimitsMutex);
+  gLimits.maxSide = TextureSideFor(width, height);
+}
+
+uint64_t TextureBytesInUse() {
+  return gTextureBytes.load();
 }
 
 const FloatImage& TextureImage::Level(int i) const {
@@ -166,6 +211,7 @@ struct CacheSlot {
   std::mutex mutex;
   std::weak_ptr<const TextureImage> texture;
   FileStamp stamp;
+  int maxSide = 0;
 };
 
 std::shared_ptr<CacheSlot> SlotFor(const std::string& key) {
@@ -192,12 +238,25 @@ std::shared_ptr<const TextureImage> LoadTexture(const std::string& path, std::st
 
   std::shared_ptr<CacheSlot> slot = SlotFor(canonical.string());
   std::lock_guard lock(slot->mutex);
-  if (auto texture = slot->texture.lock(); texture && slot->stamp == stamp) return texture;
+  const TextureLimits limits = GetTextureLimits();
+  if (auto texture = slot->texture.lock();
+      texture && slot->stamp == stamp && slot->maxSide == limits.maxSide)
+    return texture;
   FloatImage image;
-  if (!ReadImage(path, image, error)) return nullptr;
+  if (!ReadImage(path, image, error, limits.maxSide)) return nullptr;
+  const uint64_t need = PyramidBytes(image);
+  if (gTextureBytes.load() + need > limits.maxTotalBytes) {
+    if (error) {
+      *error = path + ": the scene's textures need more than " +
+               std::to_string(limits.maxTotalBytes >> 20) +
+               " MiB of memory (the texture memory cap)";
+    }
+    return nullptr;
+  }
   auto texture = std::make_shared<const TextureImage>(std::move(image));
   slot->texture = texture;
   slot->stamp = stamp;
+  slot->maxSide = limits.maxSide;
   return texture;
 }
 

@@ -4,6 +4,7 @@
 // process-wide texture cache so a file used by many maps is loaded once.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ class TextureImage {
   // Takes `image` as level 0 and builds the box-filtered pyramid, halving
   // each side (rounding down, never below 1) until the level is 1 x 1.
   explicit TextureImage(FloatImage image);
+  ~TextureImage();
+  TextureImage(const TextureImage&) = delete;
+  TextureImage& operator=(const TextureImage&) = delete;
 
   int Width() const { return levels_.front().width; }
   int Height() const { return levels_.front().height; }
@@ -41,13 +45,39 @@ class TextureImage {
   AColor Bilinear(const FloatImage& level, float u, float v, int tiling) const;
 
   std::vector<FloatImage> levels_;
+  uint64_t bytes_ = 0;  // counted in TextureBytesInUse
 };
+
+// How large textures may be: the longest side a texture is read at (larger
+// files are read at a smaller mip level, see ReadImage; 0: any side), and
+// the memory every texture alive may take together, pyramids included.
+struct TextureLimits {
+  int maxSide = 4096;
+  uint64_t maxTotalBytes = uint64_t{2} << 30;
+};
+// Process-wide, like the cache; the renderer sets them for each render.
+void SetTextureLimits(const TextureLimits& limits);
+TextureLimits GetTextureLimits();
+// The smallest side a texture is ever reduced to.
+inline constexpr int kMinTextureSide = 2048;
+// The longest texture side a width x height render can use: twice its
+// longer side (a texture seen across the frame, magnified twice), at least
+// kMinTextureSide.
+int TextureSideFor(int width, int height);
+// Textures (and the background image) are read no larger than a width x
+// height render can use: sets maxSide to TextureSideFor.
+void LimitTexturesToRender(int width, int height);
+// The bytes every texture alive takes now.
+uint64_t TextureBytesInUse();
 
 // The texture in the image file at `path` (see ReadImage), shared by every
 // caller that names the same file (by canonical path) while any of them
 // holds it; a file changed on disk since (time or size) is loaded afresh.
 // Safe to call from several threads; concurrent calls for one file load it
-// once. On failure answers null with "<path>: <problem>" in `error`.
+// once. The file is read within GetTextureLimits(): at most maxSide on its
+// longer side, and refused (with the cap in the message) when it would take
+// the textures alive past maxTotalBytes. On failure answers null with
+// "<path>: <problem>" in `error`.
 std::shared_ptr<const TextureImage> LoadTexture(const std::string& path, std::string* error);
 
 }  // namespace host

@@ -9,8 +9,8 @@
 #include <random>
 #include <thread>
 
-#include "sdk/testing/scratch_dir.h"
 #include "sdk/mtl.h"
+#include "sdk/testing/scratch_dir.h"
 
 namespace host {
 namespace {
@@ -213,6 +213,30 @@ TEST(LoadTexture, SharesOneImagePerFileAcrossThreads) {
   WriteBytes(dir.File("bad.png"), "not an image");
   EXPECT_EQ(LoadTexture(dir.File("bad.png"), &error), nullptr);
   EXPECT_EQ(error, dir.File("bad.png") + ": not a PNG, JPEG or EXR file");
+}
+
+// Textures are read no larger than the limits allow, and a texture that
+// would take all textures alive past the memory cap is refused, naming it.
+TEST(LoadTexture, KeepsWithinTheTextureLimits) {
+  ScratchDir dir;
+  std::string error;
+  const std::string path = dir.File("large.png");
+  ASSERT_TRUE(WritePng(path, SolidBitmap(64, 40, kWhite), 8, &error)) << error;
+  const TextureLimits saved = GetTextureLimits();
+  SetTextureLimits({16, saved.maxTotalBytes});
+  auto small = LoadTexture(path, &error);
+  ASSERT_NE(small, nullptr) << error;
+  EXPECT_EQ(small->Width(), 16);
+  EXPECT_EQ(small->Height(), 10);
+  EXPECT_GE(TextureBytesInUse(), uint64_t{16} * 10 * sizeof(AColor));
+
+  SetTextureLimits({0, TextureBytesInUse() + 1024});
+  const std::string other = dir.File("other.png");
+  ASSERT_TRUE(WritePng(other, SolidBitmap(64, 64, kWhite), 8, &error)) << error;
+  EXPECT_EQ(LoadTexture(other, &error), nullptr);
+  EXPECT_NE(error.find("other.png: the scene's textures need more than"), std::string::npos)
+      << error;
+  SetTextureLimits(saved);
 }
 
 }  // namespace

@@ -73,10 +73,15 @@ std::unique_ptr<FrameWriter> FrameWriter::Create(const Options& options, std::st
     return fail("--bits " + std::to_string(options.bits) + ": PNG files have 8 or 16 bits");
   }
   if (options.lastFrame < options.firstFrame) return fail("the last frame comes before the first");
+  // A device node or read-only file is refused before anything is rendered.
+  std::string problem;
+  const bool sequence = options.firstFrame != options.lastFrame;
+  if (!CheckWritable(FramePath(options.output, options.firstFrame, sequence), &problem))
+    return fail(problem);
   return std::unique_ptr<FrameWriter>(new FrameWriter(options, format));
 }
 
-bool FrameWriter::MakeFolder(const std::string& file, std::string* error) const {
+bool MakeFolderFor(const std::string& file, std::string* error) {
   fs::path folder = fs::path(file).parent_path();
   if (folder.empty()) return true;
   std::error_code ec;
@@ -90,14 +95,18 @@ bool FrameWriter::MakeFolder(const std::string& file, std::string* error) const 
 
 bool FrameWriter::WriteFrame(const FrameResult& frame, std::string* error) {
   std::string path = FramePath(options_.output, frame.frame, Sequence());
-  if (!MakeFolder(path, error)) return false;
-  return format_ == ImageFormat::kPng ? WritePngs(frame, path, error)
-                                      : WriteExrFile(frame, path, error);
+  if (!MakeFolderFor(path, error)) return false;
+  FileBatch batch;
+  const bool staged = format_ == ImageFormat::kPng ? WritePngs(frame, path, batch, error)
+                                                   : WriteExrFile(frame, path, batch, error);
+  if (!staged || (more_ && !more_(frame.frame, batch, error)) || !batch.Commit(error)) return false;
+  written_.insert(written_.end(), batch.Targets().begin(), batch.Targets().end());
+  return true;
 }
 
-bool FrameWriter::WritePngs(const FrameResult& frame, const std::string& path, std::string* error) {
-  if (!WritePng(path, frame.image, options_.bits, error)) return false;
-  written_.push_back(path);
+bool FrameWriter::WritePngs(const FrameResult& frame, const std::string& path, FileBatch& batch,
+                            std::string* error) {
+  if (!WritePng(path, frame.image, options_.bits, error, &batch)) return false;
   // Two elements of one name would overwrite each other: later ones get "_2", "_3" ...
   std::set<std::string> used;
   for (const ElementImage& e : frame.elements) {
@@ -105,21 +114,18 @@ bool FrameWriter::WritePngs(const FrameResult& frame, const std::string& path, s
     std::string name = base;
     for (int n = 2; !used.insert(name).second; ++n) name = base + "_" + std::to_string(n);
     std::string file = ElementPath(options_.output, name, frame.frame, Sequence());
-    if (!WritePng(file, e.image, options_.bits, error)) return false;
-    written_.push_back(file);
+    if (!WritePng(file, e.image, options_.bits, error, &batch)) return false;
   }
   return true;
 }
 
-bool FrameWriter::WriteExrFile(const FrameResult& frame, const std::string& path,
+bool FrameWriter::WriteExrFile(const FrameResult& frame, const std::string& path, FileBatch& batch,
                                std::string* error) {
   std::vector<ExrLayer> layers{{"", &frame.image}};
   for (const ElementImage& e : frame.elements) {
     layers.push_back({e.element ? e.element->ElementName() : "", &e.image});
   }
-  if (!WriteExr(path, layers, error)) return false;
-  written_.push_back(path);
-  return true;
+  return WriteExr(path, layers, error, &batch);
 }
 
 }  // namespace host

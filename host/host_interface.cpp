@@ -74,21 +74,13 @@ void HostInterface::ProgressEnd() {
   if (showProgress_) progress_.End();
 }
 
-void HostInterface::SetInspectionPath(const std::string& kind, const std::string& path,
-                                      bool sequence) {
-  std::lock_guard<std::mutex> guard(dirMutex_);
-  if (path.empty()) {
-    inspections_.erase(kind);
-  } else {
-    inspections_[kind] = {path, sequence};
-  }
+bool HostInterface::SetInspectionPath(const std::string& kind, const std::string& path,
+                                      bool sequence, std::string* error) {
+  return inspections_.Set(kind, path, sequence, error);
 }
 
 std::string HostInterface::InspectionPath(const char* kind, TimeValue t) {
-  std::lock_guard<std::mutex> guard(dirMutex_);
-  auto it = inspections_.find(kind ? kind : "");
-  if (it == inspections_.end()) return {};
-  return FramePath(it->second.path, t / GetTicksPerFrame(), it->second.sequence);
+  return inspections_.PathFor(kind, t / GetTicksPerFrame());
 }
 
 }  // namespace host

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 
+#include "host/inspection_files.h"
 #include "host/progress_display.h"
 #include "host/scene.h"
 #include "sdk/interface.h"
@@ -62,17 +63,16 @@ class HostInterface : public Interface {
   // False: progress is not shown at all (messages still are). Set before work starts.
   void SetShowProgress(bool show) { showProgress_ = show; }
 
-  // Asks plug-ins for the inspection output `kind` at `path`; in a sequence
-  // each frame's file gets the frame number like the frame images.
-  void SetInspectionPath(const std::string& kind, const std::string& path, bool sequence);
+  // Asks plug-ins for the inspection output `kind` at `path` (see
+  // InspectionFiles); false with a message when `path` may not be written.
+  bool SetInspectionPath(const std::string& kind, const std::string& path, bool sequence,
+                         std::string* error = nullptr);
   std::string InspectionPath(const char* kind, TimeValue t) override;
+  // The inspection files of the frames, for the frame writer to take.
+  InspectionFiles& Inspections() { return inspections_; }
 
  private:
-  struct Inspection {
-    std::string path;
-    bool sequence = false;
-  };
-  std::map<std::string, Inspection> inspections_;
+  InspectionFiles inspections_;
   Scene* scene_;
   std::atomic<TimeValue> time_{0};
   std::atomic<bool> cancel_{false};

@@ -60,6 +60,76 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
+// The power of two an image's sides are divided by so that neither exceeds
+// `maxSide` (0: no limit).
+int ReductionFactor(int64_t width, int64_t height, int maxSide) {
+  int factor = 1;
+  while (maxSide > 0 && std::max(width, height) > int64_t{maxSide} * factor && factor < (1 << 20))
+    factor *= 2;
+  return factor;
+}
+
+// Box-filters rows, as a decoder delivers them top to bottom, into an image
+// `factor` times smaller on each side, so the full-size image is never held.
+class ImageReducer {
+ public:
+  ImageReducer(int64_t width, int64_t height, int factor)
+      : width_(width), height_(height), factor_(factor) {
+    image_.width = static_cast<int>((width + factor - 1) / factor);
+    image_.height = static_cast<int>((height + factor - 1) / factor);
+    image_.pixels.reserve(size_t(image_.width) * size_t(image_.height));
+    sums_.assign(static_cast<size_t>(image_.width), AColor(0, 0, 0, 0));
+  }
+  // Adds the next row; pixel(x) answers its colour at column x.
+  template <class Pixel>
+  void AddRow(Pixel&& pixel) {
+    for (int64_t x = 0; x < width_; ++x) sums_[static_cast<size_t>(x / factor_)] += pixel(x);
+    EndRow();
+  }
+  // Adds the next row as integer samples, `channels` (3 or 4, alpha last) a
+  // pixel, each read as sample / maxValue. Sums each block of the row in
+  // integers first: a file's pixels cost an add each.
+  template <class Sample>
+  void AddSamples(const Sample* row, int channels, float maxValue) {
+    const float scale = 1.0f / maxValue;
+    for (size_t out = 0; out < sums_.size(); ++out) {
+      const int64_t x0 = static_cast<int64_t>(out) * factor_;
+      const int64_t n = std::min<int64_t>(factor_, width_ - x0);
+      uint64_t sum[4] = {0, 0, 0, 0};
+      const Sample* p = row + x0 * channels;
+      for (int64_t k = 0; k < n; ++k, p += channels) {
+        for (int c = 0; c < channels; ++c) sum[c] += p[c];
+      }
+      if (channels == 3) sum[3] = static_cast<uint64_t>(n * maxValue);
+      sums_[out] += AColor(static_cast<float>(sum[0]) * scale, static_cast<float>(sum[1]) * scale,
+                           static_cast<float>(sum[2]) * scale, static_cast<float>(sum[3]) * scale);
+    }
+    EndRow();
+  }
+  int64_t Width() const { return width_; }
+  FloatImage Take() { return std::move(image_); }
+
+ private:
+  void EndRow() {
+    ++rows_;
+    if (rows_ % factor_ == 0 || rows_ == height_) EmitRow();
+  }
+  void EmitRow() {
+    const int64_t rowsIn = (rows_ - 1) % factor_ + 1;
+    for (size_t x = 0; x < sums_.size(); ++x) {
+      const int64_t columns =
+          std::min<int64_t>(factor_, width_ - static_cast<int64_t>(x) * factor_);
+      image_.pixels.push_back(sums_[x] * (1.0f / static_cast<float>(columns * rowsIn)));
+      sums_[x] = AColor(0, 0, 0, 0);
+    }
+  }
+
+  int64_t width_, height_, rows_ = 0;
+  int factor_;
+  std::vector<AColor> sums_;
+  FloatImage image_;
+};
+
 // ---------------------------------------------------------------------------
 // PNG
 
@@ -82,8 +152,11 @@ struct PngReadState {
   png_infop info = nullptr;
   png_uint_32 width = 0, height = 0;
   int bytesPerChannel = 1;
+  int channels = 4;  // RGB or RGBA after the transforms
+  int maxSide = 0;
   std::vector<png_byte> data;
   std::vector<png_bytep> rows;
+  std::optional<ImageReducer> reducer;
 
   ~PngReadState() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
 };
@@ -104,7 +177,16 @@ void PngReadData(png_structp png, png_bytep data, size_t length) {
   }
 }
 
-// Decodes into state.data as RGBA rows of 8 or 16 bit (native byte order).
+// One decoded RGBA row of 8 or 16 bit (native byte order) into the reducer.
+void AddPngRow(PngReadState& state, const png_byte* row) {
+  if (state.bytesPerChannel == 2) {
+    state.reducer->AddSamples(reinterpret_cast<const uint16_t*>(row), state.channels, 65535.0f);
+  } else {
+    state.reducer->AddSamples(row, state.channels, 255.0f);
+  }
+}
+
+// Decodes row by row into state.reducer.
 bool DecodePng(PngReadState& state) {
   if (setjmp(png_jmpbuf(state.png))) return false;
   png_set_read_fn(state.png, &state, PngReadData);
@@ -126,27 +208,43 @@ bool DecodePng(PngReadState& state) {
   // Palette to RGB, grey below 8 bit to 8 bit, a transparent colour to alpha.
   png_set_expand(state.png);
   png_set_gray_to_rgb(state.png);
-  if (!(colorType & PNG_COLOR_MASK_ALPHA) && !png_get_valid(state.png, state.info, PNG_INFO_tRNS))
-    png_set_add_alpha(state.png, 0xffff, PNG_FILLER_AFTER);
+  // Without alpha, rows stay RGB: the reducer counts them opaque.
+  const bool alpha =
+      (colorType & PNG_COLOR_MASK_ALPHA) || png_get_valid(state.png, state.info, PNG_INFO_tRNS);
+  state.channels = alpha ? 4 : 3;
   state.bytesPerChannel = depth == 16 ? 2 : 1;
   if (depth == 16 && std::endian::native == std::endian::little) png_set_swap(state.png);
   png_set_interlace_handling(state.png);
   png_read_update_info(state.png, state.info);
   size_t rowBytes = png_get_rowbytes(state.png, state.info);
-  if (rowBytes != size_t{state.width} * 4 * state.bytesPerChannel) {
+  if (rowBytes != size_t{state.width} * size_t(state.channels) * size_t(state.bytesPerChannel)) {
     state.problem = "unsupported PNG pixel layout";
     return false;
   }
+  state.reducer.emplace(state.width, state.height,
+                        ReductionFactor(state.width, state.height, state.maxSide));
+  if (png_get_interlace_type(state.png, state.info) == PNG_INTERLACE_NONE) {
+    // Row by row: only one row of the file's pixels is held at a time.
+    state.data.resize(rowBytes);
+    for (png_uint_32 y = 0; y < state.height; ++y) {
+      png_read_row(state.png, state.data.data(), nullptr);
+      AddPngRow(state, state.data.data());
+    }
+    return true;
+  }
+  // Interlaced rows arrive in passes: the whole image is needed first.
   state.data.resize(rowBytes * state.height);
   state.rows.resize(state.height);
   for (png_uint_32 y = 0; y < state.height; ++y) state.rows[y] = &state.data[rowBytes * y];
   png_read_image(state.png, state.rows.data());
+  for (png_uint_32 y = 0; y < state.height; ++y) AddPngRow(state, state.rows[y]);
   return true;
 }
 
-bool ReadPng(FILE* file, FloatImage& image, std::string& problem) {
+bool ReadPng(FILE* file, FloatImage& image, int maxSide, std::string& problem) {
   PngReadState state;
   state.file = file;
+  state.maxSide = maxSide;
   struct stat info {};
   if (::fstat(::fileno(file), &info) == 0) state.fileSize = static_cast<uint64_t>(info.st_size);
   state.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, PngReadError, PngIgnoreWarning);
@@ -159,21 +257,7 @@ bool ReadPng(FILE* file, FloatImage& image, std::string& problem) {
     problem = state.problem.empty() ? "invalid PNG data" : state.problem;
     return false;
   }
-  image.width = static_cast<int>(state.width);
-  image.height = static_cast<int>(state.height);
-  image.pixels.resize(size_t{state.width} * state.height);
-  size_t count = image.pixels.size();
-  if (state.bytesPerChannel == 2) {
-    const auto* values = reinterpret_cast<const uint16_t*>(state.data.data());
-    for (size_t i = 0; i < count; ++i, values += 4)
-      image.pixels[i] = {values[0] / 65535.0f, values[1] / 65535.0f, values[2] / 65535.0f,
-                         values[3] / 65535.0f};
-  } else {
-    const png_byte* values = state.data.data();
-    for (size_t i = 0; i < count; ++i, values += 4)
-      image.pixels[i] = {values[0] / 255.0f, values[1] / 255.0f, values[2] / 255.0f,
-                         values[3] / 255.0f};
-  }
+  image = state.reducer->Take();
   return true;
 }
 
@@ -250,6 +334,7 @@ struct JpegReadState {
   std::string problem;
   bool created = false;
   std::vector<JSAMPLE> row;
+  std::optional<ImageReducer> reducer;
 
   ~JpegReadState() {
     if (created) jpeg_destroy_decompress(&cinfo);
@@ -283,7 +368,7 @@ void JpegProgress(j_common_ptr cinfo) {
   if (dinfo->input_scan_number > kMaxJpegScans) JpegFail(cinfo, "too many progressive scans");
 }
 
-bool DecodeJpeg(JpegReadState& state, FILE* file, FloatImage& image) {
+bool DecodeJpeg(JpegReadState& state, FILE* file, int maxSide) {
   state.cinfo.err = jpeg_std_error(&state.errors);
   state.errors.error_exit = JpegErrorExit;
   state.errors.emit_message = JpegMessage;
@@ -302,30 +387,35 @@ bool DecodeJpeg(JpegReadState& state, FILE* file, FloatImage& image) {
   if (state.cinfo.jpeg_color_space == JCS_CMYK || state.cinfo.jpeg_color_space == JCS_YCCK)
     JpegFail(reinterpret_cast<j_common_ptr>(&state.cinfo), "CMYK JPEG files are not supported");
   state.cinfo.out_color_space = JCS_RGB;
+  // The decoder itself scales by up to 1/8, the reducer does the rest.
+  const int factor = ReductionFactor(state.cinfo.image_width, state.cinfo.image_height, maxSide);
+  state.cinfo.scale_num = 1;
+  state.cinfo.scale_denom = static_cast<unsigned>(std::min(factor, 8));
   jpeg_start_decompress(&state.cinfo);
   if (state.cinfo.output_components != 3)
     JpegFail(reinterpret_cast<j_common_ptr>(&state.cinfo), "unsupported JPEG colour layout");
-  image.width = static_cast<int>(state.cinfo.output_width);
-  image.height = static_cast<int>(state.cinfo.output_height);
-  state.row.resize(size_t(image.width) * 3);
+  state.reducer.emplace(state.cinfo.output_width, state.cinfo.output_height,
+                        std::max(1, factor / 8));
+  state.row.resize(size_t(state.cinfo.output_width) * 3);
   while (state.cinfo.output_scanline < state.cinfo.output_height) {
     JSAMPROW row = state.row.data();
-    size_t y = state.cinfo.output_scanline;
     if (jpeg_read_scanlines(&state.cinfo, &row, 1) != 1)
       JpegFail(reinterpret_cast<j_common_ptr>(&state.cinfo), "truncated");
-    // Growing with the rows decoded keeps a damaged file that claims a huge
-    // size from taking that much memory before its data runs out.
-    image.pixels.resize((y + 1) * image.width);
-    AColor* out = &image.pixels[y * image.width];
-    for (int x = 0; x < image.width; ++x)
-      out[x] = {row[3 * x] / 255.0f, row[3 * x + 1] / 255.0f, row[3 * x + 2] / 255.0f, 1.0f};
+    // Rows are kept only as the reducer sums them, so a damaged file that
+    // claims a huge size takes no memory for it.
+    state.reducer->AddRow([row](int64_t x) {
+      return AColor(row[3 * x] / 255.0f, row[3 * x + 1] / 255.0f, row[3 * x + 2] / 255.0f, 1.0f);
+    });
   }
   return true;
 }
 
-bool ReadJpeg(FILE* file, FloatImage& image, std::string& problem) {
+bool ReadJpeg(FILE* file, FloatImage& image, int maxSide, std::string& problem) {
   JpegReadState state;
-  if (DecodeJpeg(state, file, image)) return true;
+  if (DecodeJpeg(state, file, maxSide)) {
+    image = state.reducer->Take();
+    return true;
+  }
   problem = state.problem.empty() ? "invalid JPEG data" : state.problem;
   return false;
 }
@@ -380,7 +470,7 @@ std::pair<int64_t, int64_t> WindowSize(const Imath::Box2i& box) {
 // Reads the colour channels under `prefix` (Y into all three when `grey`)
 // into an image of the display window, rows outside the data window
 // transparent black.
-FloatImage ReadExrPixels(Imf::InputFile& file, const std::string& prefix, bool grey) {
+FloatImage ReadExrPixels(Imf::InputFile& file, const std::string& prefix, bool grey, int maxSide) {
   const Imath::Box2i data = file.header().dataWindow(), display = file.header().displayWindow();
   // One row of the data window, reused for every row: y stride 0.
   std::vector<float> row(static_cast<size_t>(WindowSize(data).first) * 4);
@@ -396,30 +486,28 @@ FloatImage ReadExrPixels(Imf::InputFile& file, const std::string& prefix, bool g
   }
   file.setFrameBuffer(frame);
 
-  FloatImage result;
   const auto [width, height] = WindowSize(display);
-  result.width = static_cast<int>(width);
-  result.height = static_cast<int>(height);
+  ImageReducer reducer(width, height, ReductionFactor(width, height, maxSide));
+  std::vector<AColor> out(static_cast<size_t>(width));
   const int x0 = std::max(data.min.x, display.min.x), x1 = std::min(data.max.x, display.max.x);
   for (int64_t y = display.min.y; y <= display.max.y; ++y) {
-    // Rows are added as they are read, so a damaged file that claims a huge
-    // size fails before taking that much memory.
-    size_t rowStart = result.pixels.size();
-    result.pixels.resize(rowStart + static_cast<size_t>(width), AColor(0, 0, 0, 0));
-    if (y < data.min.y || y > data.max.y) continue;
-    file.readPixels(static_cast<int>(y));
-    AColor* out = &result.pixels[rowStart];
-    for (int64_t x = x0; x <= x1; ++x) {
-      const float* v = &row[static_cast<size_t>(x - data.min.x) * 4];
-      float r = Finite(v[0]);
-      out[x - display.min.x] = grey ? AColor(r, r, r, Finite(v[3]))
-                                    : AColor(r, Finite(v[1]), Finite(v[2]), Finite(v[3]));
+    std::fill(out.begin(), out.end(), AColor(0, 0, 0, 0));
+    if (y >= data.min.y && y <= data.max.y) {
+      file.readPixels(static_cast<int>(y));
+      for (int64_t x = x0; x <= x1; ++x) {
+        const float* v = &row[static_cast<size_t>(x - data.min.x) * 4];
+        float r = Finite(v[0]);
+        out[static_cast<size_t>(x - display.min.x)] =
+            grey ? AColor(r, r, r, Finite(v[3]))
+                 : AColor(r, Finite(v[1]), Finite(v[2]), Finite(v[3]));
+      }
     }
+    reducer.AddRow([&out](int64_t x) { return out[static_cast<size_t>(x)]; });
   }
-  return result;
+  return reducer.Take();
 }
 
-bool ReadExr(const std::string& path, FloatImage& image, std::string& problem) {
+bool ReadExr(const std::string& path, FloatImage& image, int maxSide, std::string& problem) {
   LimitExrSizes();
   try {
     Imf::InputFile file(path.c_str());
@@ -442,7 +530,7 @@ bool ReadExr(const std::string& path, FloatImage& image, std::string& problem) {
     bool grey = !header.channels().findChannel(*prefix + "R") &&
                 !header.channels().findChannel(*prefix + "G") &&
                 !header.channels().findChannel(*prefix + "B");
-    image = ReadExrPixels(file, *prefix, grey);
+    image = ReadExrPixels(file, *prefix, grey, maxSide);
     return true;
   } catch (const std::bad_alloc&) {
     throw;
@@ -573,7 +661,7 @@ ImageFormat Sniff(const unsigned char* bytes, size_t n) {
   return ImageFormat::kUnknown;
 }
 
-bool ReadImageFile(const std::string& path, FloatImage& image, std::string& problem) {
+bool ReadImageFile(const std::string& path, FloatImage& image, int maxSide, std::string& problem) {
   std::error_code ec;
   auto status = std::filesystem::status(path, ec);
   if (ec || !std::filesystem::exists(status)) {
@@ -598,12 +686,12 @@ bool ReadImageFile(const std::string& path, FloatImage& image, std::string& prob
   std::rewind(file.get());
   switch (Sniff(magic, n)) {
     case ImageFormat::kPng:
-      return ReadPng(file.get(), image, problem);
+      return ReadPng(file.get(), image, maxSide, problem);
     case ImageFormat::kJpeg:
-      return ReadJpeg(file.get(), image, problem);
+      return ReadJpeg(file.get(), image, maxSide, problem);
     case ImageFormat::kExr:
       file.reset();
-      return ReadExr(path, image, problem);
+      return ReadExr(path, image, maxSide, problem);
     case ImageFormat::kUnknown:
       break;
   }
@@ -620,11 +708,11 @@ AColor FloatImage::At(int x, int y) const {
   return pixels[static_cast<size_t>(y) * width + x];
 }
 
-bool ReadImage(const std::string& path, FloatImage& out, std::string* error) {
+bool ReadImage(const std::string& path, FloatImage& out, std::string* error, int maxSide) {
   std::string problem;
   FloatImage image;
   try {
-    if (!ReadImageFile(path, image, problem)) return Fail(error, path, problem);
+    if (!ReadImageFile(path, image, maxSide, problem)) return Fail(error, path, problem);
   } catch (const std::bad_alloc&) {
     return Fail(error, path, "out of memory");
   }
@@ -632,19 +720,34 @@ bool ReadImage(const std::string& path, FloatImage& out, std::string* error) {
   return true;
 }
 
-bool WritePng(const std::string& path, const Bitmap& image, int bitsPerChannel,
-              std::string* error) {
+namespace {
+
+// The temporary file a write goes to: the batch's when given, else `own`.
+AtomicFile* TemporaryFor(const std::string& path, FileBatch* batch, AtomicFile& own,
+                         std::string& problem) {
+  if (!batch) return own.Create(path, problem) ? &own : nullptr;
+  std::string error;
+  AtomicFile* file = batch->Add(path, &error);
+  if (!file) problem = error.substr(std::min(error.size(), path.size() + 2));
+  return file;
+}
+
+}  // namespace
+
+bool WritePng(const std::string& path, const Bitmap& image, int bitsPerChannel, std::string* error,
+              FileBatch* batch) {
   if (bitsPerChannel != 8 && bitsPerChannel != 16)
     return Fail(error, path, "unsupported bit depth " + std::to_string(bitsPerChannel));
   if (image.Width() < 1 || image.Height() < 1) return Fail(error, path, "empty image");
   if (TooLarge(uint64_t(image.Width()), uint64_t(image.Height())))
     return Fail(error, path, "image too large");
   std::string problem;
-  AtomicFile temp;
-  if (!temp.Create(path, problem)) return Fail(error, path, problem);
+  AtomicFile own;
+  AtomicFile* temp = TemporaryFor(path, batch, own, problem);
+  if (!temp) return Fail(error, path, problem);
   try {
     PngWriteState state;
-    state.file = temp.File();
+    state.file = temp->File();
     state.png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngWriteError, PngIgnoreWarning);
     if (state.png) state.info = png_create_info_struct(state.png);
@@ -653,7 +756,7 @@ bool WritePng(const std::string& path, const Bitmap& image, int bitsPerChannel,
   } catch (const std::bad_alloc&) {
     return Fail(error, path, "out of memory");
   }
-  if (!temp.Commit(problem)) return Fail(error, path, problem);
+  if (!batch && !own.Commit(problem)) return Fail(error, path, problem);
   return true;
 }
 
@@ -673,12 +776,14 @@ std::vector<std::string> ExrLayerNames(const std::vector<ExrLayer>& layers) {
   return names;
 }
 
-bool WriteExr(const std::string& path, const std::vector<ExrLayer>& layers, std::string* error) {
+bool WriteExr(const std::string& path, const std::vector<ExrLayer>& layers, std::string* error,
+              FileBatch* batch) {
   std::string problem;
   if (!CheckLayers(layers, problem)) return Fail(error, path, problem);
-  AtomicFile temp;
-  if (!temp.Create(path, problem)) return Fail(error, path, problem);
-  ExrFileStream stream(temp.File(), temp.Name());
+  AtomicFile own;
+  AtomicFile* temp = TemporaryFor(path, batch, own, problem);
+  if (!temp) return Fail(error, path, problem);
+  ExrFileStream stream(temp->File(), temp->Name());
   try {
     EncodeExr(stream, layers);
   } catch (const std::bad_alloc&) {
@@ -689,7 +794,7 @@ bool WriteExr(const std::string& path, const std::vector<ExrLayer>& layers, std:
                                    : std::string("cannot encode EXR (") + e.what() + ")");
   }
   if (stream.HasFailed()) return Fail(error, path, stream.Problem());
-  if (!temp.Commit(problem)) return Fail(error, path, problem);
+  if (!batch && !own.Commit(problem)) return Fail(error, path, problem);
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sdk/atomic_file.h"
 #include "sdk/bitmap.h"
 #include "sdk/color.h"
 
@@ -38,13 +39,19 @@ struct FloatImage {
 // EXR pixels outside the data window read as transparent black, and values
 // that are not finite read as 0. On failure answers false, leaves `out`
 // unchanged and, when `error` is given, sets it to "<path>: <problem>".
-bool ReadImage(const std::string& path, FloatImage& out, std::string* error);
+// With `maxSide` > 0, an image with a side longer than that is read at the
+// first mip level (half, quarter ... size, box-filtered) whose sides fit,
+// without ever holding the full-size image (interlaced PNG files excepted).
+bool ReadImage(const std::string& path, FloatImage& out, std::string* error, int maxSide = 0);
 
 // Writes `image` as an RGBA PNG with 8 or 16 bits a channel (8 bit rounds
-// each 16-bit value to the nearest 8-bit one). The directory must exist. On
-// failure answers false with "<path>: <problem>" in `error`, and the file at
-// `path`, if any, is untouched.
-bool WritePng(const std::string& path, const Bitmap& image, int bitsPerChannel, std::string* error);
+// each 16-bit value to the nearest 8-bit one). The directory must exist, and
+// `path` must be new or a regular file that may be written (see
+// sdk/atomic_file.h). On failure answers false with "<path>: <problem>" in
+// `error`, and the file at `path`, if any, is untouched. With a `batch`, the
+// file replaces `path` only when the batch is committed.
+bool WritePng(const std::string& path, const Bitmap& image, int bitsPerChannel, std::string* error,
+              FileBatch* batch = nullptr);
 
 // One image of a multi-layer EXR file; `image` must outlive the write.
 struct ExrLayer {
@@ -58,7 +65,8 @@ struct ExrLayer {
 // letters, digits, '_' and '-' and turns anything else into '_' (an empty
 // name becomes "layer", a repeated one gets "_2", "_3" ...). All layers must
 // have the same size. Failure handling as for WritePng.
-bool WriteExr(const std::string& path, const std::vector<ExrLayer>& layers, std::string* error);
+bool WriteExr(const std::string& path, const std::vector<ExrLayer>& layers, std::string* error,
+              FileBatch* batch = nullptr);
 
 // The EXR layer name WriteExr stores for each layer (empty for the first),
 // so callers can tell users which layer holds which render element.

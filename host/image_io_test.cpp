@@ -320,6 +320,34 @@ void WriteTestJpeg(const std::string& path, int size, bool grey, bool progressiv
   std::fclose(file);
 }
 
+// With a longest side, a larger image is read at the first mip level that
+// fits: each pixel the average of the block of the file's pixels it covers,
+// odd edges averaged over what they cover.
+TEST(ImageIo, ReadsLargeImagesAtAMipLevelThatFits) {
+  ScratchDir dir;
+  const Bitmap image = PatternBitmap(37, 23, 5);
+  std::string path = dir.File("big.png"), error;
+  ASSERT_TRUE(WritePng(path, image, 16, &error)) << error;
+  FloatImage read;
+  ASSERT_TRUE(ReadImage(path, read, &error, 10)) << error;
+  ASSERT_EQ(read.width, 10);  // 37 / 4, rounded up
+  ASSERT_EQ(read.height, 6);
+  for (int y = 0; y < read.height; ++y) {
+    for (int x = 0; x < read.width; ++x) {
+      AColor sum(0, 0, 0, 0);
+      int n = 0;
+      for (int v = 4 * y; v < std::min(4 * y + 4, 23); ++v)
+        for (int u = 4 * x; u < std::min(4 * x + 4, 37); ++u, ++n)
+          sum += FromColor64(image.GetPixel(u, v));
+      const AColor want = sum * (1.0f / static_cast<float>(n)), got = read.At(x, y);
+      EXPECT_NEAR(got.r, want.r, 1e-5f);
+      EXPECT_NEAR(got.a, want.a, 1e-5f);
+    }
+  }
+  ASSERT_TRUE(ReadImage(path, read, &error, 37)) << error;
+  EXPECT_EQ(read.width, 37);
+}
+
 TEST(ImageIo, ReadsJpegColoursWithinCompressionError) {
   struct Case {
     const char* name;
@@ -607,8 +635,8 @@ TEST(ImageIo, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
     EXPECT_EQ(ReadBytes(path), old);
 
     std::string folder = dir.File("target-is-a-folder");
-    EXPECT_FALSE(write(folder, small, &error));  // the rename fails
-    EXPECT_THAT(error, StartsWith(folder + ": cannot replace"));
+    EXPECT_FALSE(write(folder, small, &error));  // only regular files are replaced
+    EXPECT_THAT(error, StartsWith(folder + ": is a folder, not a regular file"));
     EXPECT_TRUE(std::filesystem::is_empty(folder));
 
     std::string missing = dir.File("missing/image");

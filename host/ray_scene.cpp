@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <deque>
+#include <new>
 
 #include "sdk/check.h"
 
@@ -132,6 +133,8 @@ void RayScene::AddGeometry(int id, const RayGeometry& g) {
 
 void RayScene::Commit() {
   rtcCommitScene(impl_->scene);
+  // Embree reports running out of memory through the device, not by throwing.
+  if (rtcGetDeviceError(impl_->device) == RTC_ERROR_OUT_OF_MEMORY) throw std::bad_alloc();
 }
 
 bool RayScene::Intersect(const RayQuery& q, RayHit* hit) const {

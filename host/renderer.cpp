@@ -13,8 +13,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <new>
 #include <set>
 
+#include "host/bitmap_sampler.h"
 #include "host/frame_renderer.h"
 #include "host/maps.h"
 #include "host/primitives.h"
@@ -99,6 +101,8 @@ class SequenceRender {
   std::vector<IRenderElement*> EnabledElements();
   std::vector<Effect*> Effects();
   RenderStatus RenderFrame(int frame, int index, int count);
+  // RenderFrame, with running out of memory turned into a failed frame.
+  RenderStatus RenderFrameOrFail(int frame, int index, int count);
   FrameSetup MakeSetup(TimeValue t);
   RenderStatus Deliver(const FrameResult& result);
   bool ShadeFrame(FrameRenderer& fr, FrameResult& result);
@@ -180,10 +184,26 @@ void SequenceRender::Run() {
   }
   const int count = static_cast<int>(frames_.size());
   for (int i = 0; i < count; ++i) {
-    report_.status = RenderFrame(frames_[static_cast<size_t>(i)], i, count);
+    report_.status = RenderFrameOrFail(frames_[static_cast<size_t>(i)], i, count);
     if (report_.status != RenderStatus::kDone) break;
   }
   BroadcastNotification(NOTIFY_POST_RENDER);
+}
+
+RenderStatus SequenceRender::RenderFrameOrFail(int frame, int index, int count) {
+  try {
+    return RenderFrame(frame, index, count);
+  } catch (const std::bad_alloc&) {
+    // Nothing of the frame was written: its files go out only once it is done.
+    GetCOREInterface()->ProgressEnd();
+    for (IRenderElement* e : EnabledElements()) {
+      e->SetRenderBitmap(nullptr);
+      e->SetShadeOutputIndex(-1);
+    }
+    report_.error = "out of memory while rendering frame " + std::to_string(frame) +
+                    "; try a smaller image size or fewer samples";
+    return RenderStatus::kFailed;
+  }
 }
 
 RenderStatus SequenceRender::RenderFrame(int frame, int index, int count) {
@@ -357,6 +377,7 @@ RenderReport RenderFrames(Scene& scene, const RenderSettings& settings,
     report.status = RenderStatus::kFailed;
     return report;
   }
+  LimitTexturesToRender(settings.width, settings.height);
   SequenceRender(scene, settings, frames, sink, report).Run();
   return report;
 }

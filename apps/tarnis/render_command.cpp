@@ -188,9 +188,15 @@ int RunRender(const RenderOptions& options) {
 
   host::HostInterface ip(scene.get());
   ip.SetShowProgress(!options.quiet);
-  if (!options.dumpEdges.empty()) {
-    ip.SetInspectionPath("edges", options.dumpEdges, frames.size() > 1);
+  if (!options.dumpEdges.empty() &&
+      !ip.SetInspectionPath("edges", options.dumpEdges, frames.size() > 1, &error)) {
+    PrintError(error);
+    return 1;
   }
+  // An edge dump is written with the frame's images, once the frame has succeeded.
+  writer->AlsoWrite([&ip](int frame, FileBatch& batch, std::string* problem) {
+    return ip.Inspections().Take(frame, batch, problem);
+  });
   InstalledInterface installed(ip);
   InterruptToCancel interrupt(ip.CancelFlag());
   auto start = std::chrono::steady_clock::now();
