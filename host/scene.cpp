@@ -5,6 +5,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "sdk/hold.h"
 #include "sdk/ref_graph.h"
 #include "sdk/save_load.h"
 
@@ -19,8 +20,17 @@ void RefList::Append(ReferenceTarget* t) {
 
 void RefList::Remove(int i) {
   if (i < 0 || i >= Count()) return;
+  if (!theHold.Holding()) {
+    // Nothing to undo: the entry is released and the later ones move down in
+    // place. The reference system counts references per maker and target,
+    // not per slot, so moved entries need no bookkeeping; removing stays
+    // linear in the list however many entries go.
+    ReplaceReference(i, nullptr);
+    items_.erase(items_.begin() + i);
+    return;
+  }
   // Shift the later entries down through the reference system so that every
-  // slot's bookkeeping stays right, then drop the last slot.
+  // slot's undo record stays right, then drop the last slot.
   for (int k = i; k + 1 < Count(); ++k) ReplaceReference(k, items_[static_cast<size_t>(k) + 1]);
   ReplaceReference(Count() - 1, nullptr);
   items_.pop_back();

@@ -135,6 +135,12 @@ IniFile::IniFile(std::string_view text) {
     byteOrderMark_ = true;
     text.remove_prefix(kByteOrderMark.size());
   }
+  binary_ = text.find('\0') != std::string_view::npos;
+  const size_t firstBreak = text.find_first_of("\r\n");
+  if (firstBreak != std::string_view::npos) {
+    lineBreak_ = text.substr(firstBreak, 2) == "\r\n" ? "\r\n" : std::string(1, text[firstBreak]);
+  }
+  finalLineBreak_ = text.empty() || text.back() == '\n' || text.back() == '\r';
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find_first_of("\r\n", start);
@@ -160,6 +166,10 @@ IniFile::LoadStatus IniFile::Load(const std::string& path, std::string* error) {
 }
 
 bool IniFile::Save(const std::string& path, std::string* error) const {
+  if (binary_) {
+    if (error) *error = path + ": holds binary data, not settings; it is left as it is";
+    return false;
+  }
   std::string text = Text();
   std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   return WriteFileAtomically(path, bytes, error);
@@ -290,8 +300,9 @@ std::string IniFile::Text() const {
   std::string text = byteOrderMark_ ? std::string(kByteOrderMark) : std::string();
   for (const std::string& line : lines_) {
     text += line;
-    text += '\n';
+    text += lineBreak_;
   }
+  if (!finalLineBreak_ && !lines_.empty()) text.resize(text.size() - lineBreak_.size());
   return text;
 }
 
@@ -317,6 +328,7 @@ bool WriteIniValue(const std::string& path, std::string_view section, std::strin
                    std::string_view value, std::string* error) {
   IniFile file;
   if (file.Load(path, error) == IniFile::LoadStatus::kFailed) return false;
+  if (file.Get(section, key) == IniFile::CleanValue(value)) return true;  // nothing changes
   if (!file.Set(section, key, value)) {
     if (error) *error = path + ": the section or key cannot be written to an INI file";
     return false;

@@ -18,7 +18,11 @@
 // - a line without "=", with an empty key, or starting with ";" or "#" is
 //   not a key; lines before the first section belong to none;
 // - lines may end in LF, CR LF or CR, mixed; a UTF-8 byte-order mark is
-//   skipped (and kept when the file is written back).
+//   skipped (and kept when the file is written back). A file written back
+//   ends its lines as its first line did, and keeps a missing line break at
+//   its end;
+// - a file holding a NUL byte is binary data, not an INI file: it is read
+//   as above but never written back (HoldsBinary).
 // Values and keys are trimmed of spaces and tabs.
 #pragma once
 
@@ -91,8 +95,11 @@ class IniFile {
   // in one pass over the file.
   std::vector<Section> Sections() const;
 
-  // The whole text, lines ending in LF.
+  // The whole text, lines ending as the file's first line did (LF for a
+  // new file).
   std::string Text() const;
+  // True when the text held a NUL byte: such a file is not ours to rewrite.
+  bool HoldsBinary() const { return binary_; }
 
  private:
   struct Range {
@@ -107,6 +114,9 @@ class IniFile {
 
   std::vector<std::string> lines_;
   bool byteOrderMark_ = false;
+  std::string lineBreak_ = "\n";
+  bool finalLineBreak_ = true;
+  bool binary_ = false;
   // Line of each key that counts, by lower-case "section\nkey"; built by
   // the first Get after a change.
   mutable std::unordered_map<std::string, size_t> keyLines_;

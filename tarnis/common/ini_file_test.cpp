@@ -106,6 +106,49 @@ TEST(IniFile, KeepsAByteOrderMark) {
   EXPECT_EQ(file.Text(), "\xEF\xBB\xBF[S]\nk=w\n");
 }
 
+// A file written back keeps its line endings and a missing last line break;
+// writing a value the file holds already leaves it byte for byte.
+TEST(IniFile, WritesKeepTheFilesLineEndingsAndSkipUnchangedValues) {
+  for (const std::string& eol : {std::string("\r\n"), std::string("\r"), std::string("\n")}) {
+    IniFile file("[S]" + eol + "k=v" + eol + "; note" + eol);
+    ASSERT_TRUE(file.Set("S", "j", "w"));
+    EXPECT_EQ(file.Text(), "[S]" + eol + "k=v" + eol + "; note" + eol + "j=w" + eol);
+  }
+  IniFile last("[S]\r\nk=v");
+  ASSERT_TRUE(last.Set("S", "k", "w"));
+  EXPECT_EQ(last.Text(), "[S]\r\nk=w");
+
+  ScratchDir dir;
+  const std::string path = dir.File("tarnis.ini");
+  const std::string crlf = "[General]\r\nLineDlgX = 100\r\n";
+  WriteBytes(path, crlf);
+  const auto before = std::filesystem::last_write_time(path);
+  ASSERT_TRUE(WriteIniValue(path, "General", "LineDlgX", "100"));
+  EXPECT_EQ(ReadBytes(path), crlf);
+  EXPECT_EQ(std::filesystem::last_write_time(path), before);
+  ASSERT_TRUE(WriteIniValue(path, "General", "LineDlgX", "120"));
+  EXPECT_EQ(ReadBytes(path), "[General]\r\nLineDlgX=120\r\n");
+}
+
+// Binary data is not a settings file: it is never rewritten, and a write
+// through a symbolic link replaces the link's target, not the link.
+TEST(IniFile, BinaryFilesAreNotRewrittenAndLinksAreWrittenThrough) {
+  ScratchDir dir;
+  const std::string binary = dir.File("binary.ini");
+  const std::string bytes("[S]\nk=v\n\0\x01\x02", 11);
+  WriteBytes(binary, bytes);
+  std::string error;
+  EXPECT_FALSE(WriteIniValue(binary, "S", "k", "w", &error));
+  EXPECT_NE(error.find("binary data"), std::string::npos) << error;
+  EXPECT_EQ(ReadBytes(binary), bytes);
+
+  WriteBytes(dir.File("real.ini"), "[S]\nk=v\n");
+  std::filesystem::create_symlink("real.ini", dir.File("link.ini"));
+  ASSERT_TRUE(WriteIniValue(dir.File("link.ini"), "S", "k", "w"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.ini")));
+  EXPECT_EQ(ReadBytes(dir.File("real.ini")), "[S]\nk=w\n");
+}
+
 TEST(IniFile, WritesCreateTheFileAndKeepEveryOtherKey) {
   ScratchDir dir;
   const std::string path = dir.File("tarnis.ini");

@@ -9,7 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "sdk/inode.h"
@@ -130,23 +133,51 @@ bool IniHandler::SetPath(std::string_view path) {
   return fits;
 }
 
-IniFile* IniHandler::CurrentFile() {
-  FileStamp stamp = FileStamp::Of(path_);
-  if (file_ && stamp == fileStamp_) return &*file_;
-  IniFile file;
-  if (file.Load(path_) == IniFile::LoadStatus::kFailed) {
-    file_.reset();
+namespace {
+
+// Every handler of one file version shares one parsed and indexed copy: a
+// run makes handlers by the hundred (a brush reads its curves through one
+// each), and parsing a large file for each would cost its size every time.
+std::shared_ptr<IniFile> SharedFile(const std::string& path, const FileStamp& stamp) {
+  static std::mutex mutex;
+  static std::unordered_map<std::string, std::pair<FileStamp, std::shared_ptr<IniFile>>> files;
+  std::lock_guard<std::mutex> guard(mutex);
+  auto& [kept, file] = files[path];
+  if (file && kept == stamp) return file;
+  auto loaded = std::make_shared<IniFile>();
+  if (loaded->Load(path) == IniFile::LoadStatus::kFailed) {
+    file.reset();
     return nullptr;
   }
-  file_ = std::move(file);
+  // Indexed now, so that handlers sharing it only ever read it.
+  loaded->Get("", "");
+  kept = stamp;
+  file = loaded;
+  return file;
+}
+
+}  // namespace
+
+IniFile* IniHandler::CurrentFile() {
+  FileStamp stamp = FileStamp::Of(path_);
+  if (file_ && stamp == fileStamp_) return file_.get();
+  file_ = SharedFile(path_, stamp);
   fileStamp_ = stamp;
-  return &*file_;
+  return file_.get();
 }
 
 bool IniHandler::WriteString(const char* section, const char* key, const char* value) {
   if (path_.empty() || !section || !key) return false;
   IniFile* file = CurrentFile();
-  if (!file || !file->Set(section, key, value ? value : "")) return false;
+  if (!file) return false;
+  // A value the file holds already is not written again: the file stays byte for byte.
+  if (file->Get(section, key) == IniFile::CleanValue(value ? value : "")) return true;
+  // The shared copy stays as the disk has it; this handler changes its own.
+  if (file_.use_count() > 1) {
+    file_ = std::make_shared<IniFile>(*file_);
+    file = file_.get();
+  }
+  if (!file->Set(section, key, value ? value : "")) return false;
   if (!file->Save(path_)) {
     file_.reset();  // holds a change the disk does not
     return false;

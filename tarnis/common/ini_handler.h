@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,9 +48,10 @@ class IniHandler {
   virtual ~IniHandler() = default;
 
   // Writes one key into the file, creating the section and the key when
-  // absent. A null value writes an empty one. False when there is no path,
-  // the file exists but cannot be read whole, or the write fails (the old
-  // file then stays as it was); callers of the settings files ignore it.
+  // absent. A null value writes an empty one. A key that holds the value
+  // already leaves the file untouched. False when there is no path, the file
+  // exists but cannot be read whole or holds binary data, or the write fails
+  // (the old file then stays as it was).
   virtual bool WriteString(const char* section, const char* key, const char* value);
   // Copies the key's value into `buffer` (at most size - 1 bytes, never
   // cutting a UTF-8 sequence, always terminated) and answers true only when
@@ -141,8 +143,9 @@ class IniHandler {
   IniFile* CurrentFile();
 
   std::string path_;
-  // Kept so that reading a block's keys reads and indexes the file once.
-  std::optional<IniFile> file_;
+  // Kept so that reading a block's keys reads and indexes the file once;
+  // shared with the other handlers of the same file version until written.
+  std::shared_ptr<IniFile> file_;
   FileStamp fileStamp_;
 };
 

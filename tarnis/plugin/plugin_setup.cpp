@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sdk/hold.h"
+#include "tarnis/common/ini_file.h"
 #include "tarnis/common/ini_handler.h"
 #include "tarnis/common/ini_values.h"
 #include "tarnis/line/brush/brush_params.h"
@@ -32,6 +33,19 @@ std::string FileIn(const std::string& dir, const char* name) {
 std::optional<int> ReadInt(IniHandler& ini, const char* key) {
   std::optional<std::string> text = ini.ReadValue(kGeneralSection, key);
   return text ? ParseInt(*text) : std::nullopt;
+}
+
+// A settings file we cannot take as one (binary data, too large, not a
+// file) is left alone, and the user hears why its values are not used.
+void SayIfUnreadable(const std::string& path) {
+  IniFile file;
+  std::string problem;
+  if (file.Load(path, &problem) == IniFile::LoadStatus::kLoaded && file.HoldsBinary())
+    problem = path + ": holds binary data, not settings";
+  if (problem.empty()) return;
+  const std::string text = problem + "; its values are not used and it is left as it is";
+  if (Interface* ip = GetCOREInterface())
+    ip->MessageBox(text.c_str(), "Tarnis", MessageIcon::Warning);
 }
 
 }  // namespace
@@ -87,9 +101,12 @@ void PluginSetup::LoadDefaults() {
   if (dir.empty()) return;
   IniHandler brush(FileIn(dir, kBrushIniFile));
   LoadBrushDefaults(brush);
-  IniHandler general(FileIn(dir, kTarnisIniFile));
+  const std::string generalPath = FileIn(dir, kTarnisIniFile);
+  SayIfUnreadable(generalPath);
+  IniHandler general(generalPath);
   if (std::optional<int> x = ReadInt(general, kLineDlgX)) general_.lineDlgX = *x;
   if (std::optional<int> y = ReadInt(general, kLineDlgY)) general_.lineDlgY = *y;
+  loadedGeneral_ = general_;
 }
 
 void PluginSetup::RegisterHandlers() {
@@ -103,12 +120,22 @@ void PluginSetup::RegisterHandlers() {
 }
 
 void PluginSetup::WriteGeneral() {
+  // The user's file is written only when a value changed during the run.
+  if (general_ == loadedGeneral_) return;
   const std::string dir = SettingsDir();
   if (dir.empty()) return;
   IniHandler ini(FileIn(dir, kTarnisIniFile));
   ini.ResolvePath();
-  ini.WriteString(kGeneralSection, kLineDlgX, std::to_string(general_.lineDlgX).c_str());
-  ini.WriteString(kGeneralSection, kLineDlgY, std::to_string(general_.lineDlgY).c_str());
+  const bool written =
+      ini.WriteString(kGeneralSection, kLineDlgX, std::to_string(general_.lineDlgX).c_str()) &&
+      ini.WriteString(kGeneralSection, kLineDlgY, std::to_string(general_.lineDlgY).c_str());
+  if (!written) {
+    const std::string text =
+        ini.Path() + ": the settings could not be saved; the file is left as it is";
+    if (Interface* ip = GetCOREInterface())
+      ip->MessageBox(text.c_str(), "Tarnis", MessageIcon::Warning);
+  }
+  loadedGeneral_ = general_;
 }
 
 void PluginSetup::OnStartup(void*, NotifyInfo*) {

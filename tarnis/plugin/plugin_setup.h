@@ -44,6 +44,7 @@ struct GeneralSettings {
   static constexpr int kDefaultLineDlgY = 100;
   int lineDlgX = kDefaultLineDlgX;
   int lineDlgY = kDefaultLineDlgY;
+  bool operator==(const GeneralSettings&) const = default;
 };
 
 class PluginSetup {
@@ -83,6 +84,8 @@ class PluginSetup {
   bool probeAccepted_ = false;
   bool registered_ = false;
   GeneralSettings general_;
+  // What the settings file held when it was read; written back only when changed.
+  GeneralSettings loadedGeneral_;
 };
 
 // The set-up of the loaded module: the host's core interface, the settings

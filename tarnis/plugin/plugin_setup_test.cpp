@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 
 #include "sdk/notify.h"
@@ -106,7 +108,9 @@ TEST_F(PluginSetupTest, KeysThatAreNotWholeNumbersKeepTheBuiltInPosition) {
   }
 }
 
-TEST_F(PluginSetupTest, WithoutTarnisIniTheBuiltInPositionIsWrittenAtShutdown) {
+// The settings file is written only when a value changed: a run that
+// changes nothing makes no file; a position the panel changed is written.
+TEST_F(PluginSetupTest, WithoutTarnisIniNothingIsWrittenUntilAPositionChanges) {
   auto setup = MakeSetup();
   setup->RunOnce();
   EXPECT_EQ(setup->General().lineDlgX, GeneralSettings::kDefaultLineDlgX);
@@ -115,14 +119,12 @@ TEST_F(PluginSetupTest, WithoutTarnisIniTheBuiltInPositionIsWrittenAtShutdown) {
   EXPECT_NE(MotionDetectionLock(), nullptr);
   BroadcastNotification(NOTIFY_SYSTEM_SHUTDOWN);
   EXPECT_EQ(MotionDetectionLock(), nullptr);
-  EXPECT_EQ(Key("tarnis.ini", "General", "LineDlgX"),
-            std::to_string(GeneralSettings::kDefaultLineDlgX));
-  EXPECT_EQ(Key("tarnis.ini", "General", "LineDlgY"),
-            std::to_string(GeneralSettings::kDefaultLineDlgY));
-  // A position the panel changed is what the next shutdown writes.
+  EXPECT_FALSE(std::filesystem::exists(dir.File("tarnis.ini")));
   setup->General().lineDlgX = -250;
   BroadcastNotification(NOTIFY_SYSTEM_SHUTDOWN);
   EXPECT_EQ(Key("tarnis.ini", "General", "LineDlgX"), "-250");
+  EXPECT_EQ(Key("tarnis.ini", "General", "LineDlgY"),
+            std::to_string(GeneralSettings::kDefaultLineDlgY));
 }
 
 TEST_F(PluginSetupTest, AFailedProbeHandsOutDescriptorsButDoesNothingElse) {
