@@ -13,6 +13,7 @@
 #include "host/param_binder.h"
 #include "host/primitives.h"
 #include "host/scene_limits.h"
+#include "sdk/class_desc.h"
 #include "sdk/hold.h"
 #include "sdk/interval.h"
 #include "sdk/notify.h"
@@ -96,7 +97,17 @@ void SceneReader::Read(const json& doc) {
   });
   ForEach(doc, "nodes", [&](const json& j, const JsonPath& at) { ReadNodeMaterial(j, at); });
   ForEach(doc, "effects", [&](const json& j, const JsonPath& at) {
-    scene_.Effects().Append(binder_.MakeObject(j, at, {RENDER_EFFECT_CLASS_ID}));
+    ReferenceTarget* effect = binder_.MakeObject(j, at, {RENDER_EFFECT_CLASS_ID});
+    // A class that is not public lives inside other objects (a line set
+    // inside a line effect): on its own in the list it would draw nothing.
+    ClassDesc2* cd = GetClassDirectory().FindClass(effect->SuperClassID(), effect->ClassID());
+    if (cd && !cd->IsPublic()) {
+      reader_.Warn(at, ClassLabel(effect) + " is not an effect of its own (it belongs inside " +
+                           "another object, such as a line set inside a line effect's \"refs\"); " +
+                           "it is ignored");
+      return;
+    }
+    scene_.Effects().Append(effect);
   });
   ForEach(doc, "elements", [&](const json& j, const JsonPath& at) {
     auto* element =

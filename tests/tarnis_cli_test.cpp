@@ -3,9 +3,12 @@
 // files of a sequence, rejects a malformed scene with one line and exit code
 // 1, stops on Ctrl-C with exit code 130 and no image, and describes the demo.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -193,7 +196,8 @@ TEST(TarnisInfo, ListsTheLineSetsOfALineEffectAndKeepsThemInASavedScene) {
   WriteBytes(dir.File("lines.json"), kLineScene);
   for (const char* scene : {"lines.json", "lines.tscene"}) {
     if (std::string(scene) == "lines.tscene") {
-      ASSERT_EQ(RunTarnis({"convert", "lines.json", "lines.tscene"}, dir.Path().string()).status, 0);
+      ASSERT_EQ(RunTarnis({"convert", "lines.json", "lines.tscene"}, dir.Path().string()).status,
+                0);
     }
     RunResult run = RunTarnis({"info", scene}, dir.Path().string());
     ASSERT_EQ(run.status, 0) << run.output;
@@ -212,8 +216,9 @@ TEST(TarnisInfo, ListsTheLineSetsOfALineEffectAndKeepsThemInASavedScene) {
 TEST(TarnisRender, DumpsTheDetectedLinePiecesAsSvg) {
   ScratchDir dir;
   WriteBytes(dir.File("lines.json"), kLineScene);
-  RunResult run = RunTarnis({"render", "lines.json", "-o", "lines.png", "--dump-edges", "edges.svg"},
-                            dir.Path().string());
+  RunResult run =
+      RunTarnis({"render", "lines.json", "-o", "lines.png", "--dump-edges", "edges.svg"},
+                dir.Path().string());
   ASSERT_EQ(run.status, 0) << run.output;
   const std::string svg = ReadBytes(dir.File("edges.svg"));
   EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
@@ -223,22 +228,210 @@ TEST(TarnisRender, DumpsTheDetectedLinePiecesAsSvg) {
   EXPECT_NE(svg.find("data-line-set=\"Ball\""), std::string::npos);
   EXPECT_NE(svg.find("<g class=\"object\""), std::string::npos);
   EXPECT_NE(svg.find("<line "), std::string::npos);
-  // A bad path is reported, the render itself still succeeds.
+  // Missing folders are made, as for the images.
   run = RunTarnis({"render", "lines.json", "-o", "lines.png", "--dump-edges", "no/such/dir/e.svg"},
                   dir.Path().string());
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_NE(run.output.find("e.svg"), std::string::npos) << run.output;
+  EXPECT_EQ(ReadBytes(dir.File("no/such/dir/e.svg")).rfind("<?xml", 0), 0u);
 }
 
 TEST(TarnisHelp, EveryCommandHasHelp) {
   ScratchDir dir;
-  for (std::vector<std::string> args :
-       {std::vector<std::string>{"--help"}, {"render", "--help"}, {"info", "--help"},
-        {"convert", "--help"}}) {
+  for (std::vector<std::string> args : {std::vector<std::string>{"--help"},
+                                        {"render", "--help"},
+                                        {"info", "--help"},
+                                        {"convert", "--help"}}) {
     RunResult run = RunTarnis(args, dir.Path().string());
     EXPECT_EQ(run.status, 0) << args[0];
     EXPECT_NE(run.output.find("Usage:"), std::string::npos) << run.output;
   }
+}
+
+// ---- Hostile input and failing outputs ---------------------------------------
+
+// Outputs that are not regular files, or that are read-only, are refused
+// before anything renders and stay as they were; /dev/null stays a device.
+TEST(TarnisRender, RefusesToReplaceDevicesAndReadOnlyFiles) {
+  ScratchDir dir;
+  WriteBytes(dir.File("lines.json"), kLineScene);
+  WriteBytes(dir.File("kept.png"), "not replaced");
+  std::filesystem::permissions(dir.File("kept.png"), std::filesystem::perms::owner_read);
+  std::filesystem::create_symlink("/dev/null", dir.File("null.png"));
+  struct Case {
+    std::vector<std::string> args;
+    const char* says;
+  };
+  const Case cases[] = {
+      {{"render", "lines.json", "-o", "a.png", "--dump-edges", "/dev/null"},
+       "/dev/null: is a device"},
+      {{"render", "lines.json", "-o", "null.png"}, "null.png: is a device"},
+      {{"render", "lines.json", "-o", "kept.png"}, "kept.png: is read-only"},
+      {{"render", "lines.json", "-o", "a.png", "--dump-edges", "kept.png"},
+       "kept.png: is read-only"},
+  };
+  for (const Case& c : cases) {
+    RunResult run = RunTarnis(c.args, dir.Path().string());
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("a.png")));
+  }
+  EXPECT_EQ(ReadBytes(dir.File("kept.png")), "not replaced");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("null.png")));
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
+// A symbolic link as output is written through: the link stays, its target
+// gets the image.
+TEST(TarnisRender, WritesThroughASymbolicLink) {
+  ScratchDir dir;
+  WriteBytes(dir.File("lines.json"), kLineScene);
+  std::filesystem::create_directories(dir.File("real"));
+  std::filesystem::create_symlink("real/image.png", dir.File("link.png"));
+  std::filesystem::create_symlink("real/edges.svg", dir.File("edges.svg"));
+  RunResult run = RunTarnis({"render", "lines.json", "-o", "link.png", "--dump-edges", "edges.svg"},
+                            dir.Path().string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.png")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("edges.svg")));
+  EXPECT_EQ(ReadBytes(dir.File("real/image.png")).substr(1, 3), "PNG");
+  EXPECT_EQ(ReadBytes(dir.File("real/edges.svg")).rfind("<?xml", 0), 0u);
+}
+
+// A frame that cannot be written leaves the files of that frame, its edge
+// dump included, exactly as they were: a frame's files go out together.
+TEST(TarnisRender, AFrameThatFailsLeavesItsExistingFilesByteIdentical) {
+  ScratchDir dir;
+  WriteBytes(dir.File("lines.json"), kLineScene);
+  WriteBytes(dir.File("shot0001.png"), "old image");
+  WriteBytes(dir.File("edges0001.svg"), "old edges");
+  std::filesystem::permissions(dir.File("shot0001.png"), std::filesystem::perms::owner_read);
+  RunResult run = RunTarnis(
+      {"render", "lines.json", "--frames", "0-1", "-o", "shot.png", "--dump-edges", "edges.svg"},
+      dir.Path().string());
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("shot0001.png: is read-only"), std::string::npos) << run.output;
+  EXPECT_EQ(ReadBytes(dir.File("shot0001.png")), "old image");
+  EXPECT_EQ(ReadBytes(dir.File("edges0001.svg")), "old edges");
+  // Frame 0 succeeded before: its files are there.
+  EXPECT_EQ(ReadBytes(dir.File("edges0000.svg")).rfind("<?xml", 0), 0u);
+}
+
+// Running out of memory while a frame is built ends the run with a clear
+// error and exit code 1; the existing image and edge dump stay byte for byte.
+TEST(TarnisRender, RunningOutOfMemoryFailsCleanlyAndKeepsTheOldFiles) {
+  ScratchDir dir;
+  WriteBytes(dir.File("lines.json"), kLineScene);
+  WriteBytes(dir.File("lines.png"), "old image");
+  WriteBytes(dir.File("edges.svg"), "old edges");
+  // The address space of the program is limited to what loading needs but
+  // below what an 8192 x 8192 frame needs; the limit passes to the program.
+  rlimit old{};
+  ::getrlimit(RLIMIT_AS, &old);
+  const rlimit low{rlim_t{768} << 20, old.rlim_max};
+  ::setrlimit(RLIMIT_AS, &low);
+  RunResult run = RunTarnis({"render", "lines.json", "--size", "8192x8192", "-o", "lines.png",
+                             "--dump-edges", "edges.svg"},
+                            dir.Path().string());
+  ::setrlimit(RLIMIT_AS, &old);
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("tarnis: out of memory while rendering frame 0"), std::string::npos)
+      << run.output;
+  EXPECT_EQ(ReadBytes(dir.File("lines.png")), "old image");
+  EXPECT_EQ(ReadBytes(dir.File("edges.svg")), "old edges");
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"edges.svg", "lines.json", "lines.png"}));
+}
+
+// Camera and node values far beyond what the ray tracer handles are
+// clamped with a warning, or refused; the program never dies of a signal.
+TEST(TarnisRender, HugeSceneValuesAreClampedOrRefusedNeverASignal) {
+  ScratchDir dir;
+  const std::string cases[] = {
+      R"("camera": {"position": [1e30, -6, 0], "target": [0, 0, 0]})",
+      R"("camera": {"type": "orthographic", "width": 1e35, "position": [0, -6, 0]})",
+      R"("camera": {"position": [0, -6, 0], "far": 1e38})",
+      R"("camera": {"position": [0, -6, 0]}, "lights": [{"name": "L", "type": "omni", "position": [0, 0, 3e38]}])",
+  };
+  for (const std::string& camera : cases) {
+    WriteBytes(dir.File("huge.json"),
+               R"({"tarnis": 1, "render": {"width": 16, "height": 12}, )" + camera + R"(,
+      "nodes": [{"name": "Box", "mesh": {"primitive": "box", "size": [2, 2, 2]},
+                 "position": [0, 0, 1e20], "scale": [1e9, 1, 1]}]})");
+    RunResult run = RunTarnis({"render", "huge.json", "-o", "huge.png"}, dir.Path().string());
+    EXPECT_LT(run.status, 2) << camera << "\n" << run.output;
+    EXPECT_NE(run.output.find("clamped"), std::string::npos) << camera << "\n" << run.output;
+  }
+}
+
+// A mesh file that crashes or hangs the mesh library is a clear error in
+// seconds.
+TEST(TarnisRender, AMeshFileThatBreaksTheMeshLibraryIsAClearError) {
+  ScratchDir dir;
+  WriteBytes(dir.File("bad.ply"), std::string("ply\nformat binary_\0", 19));
+  WriteBytes(dir.File("ply.json"), R"({"tarnis": 1, "render": {"width": 16, "height": 12},
+    "nodes": [{"name": "M", "mesh": {"file": "bad.ply"}}]})");
+  const auto start = std::chrono::steady_clock::now();
+  RunResult run = RunTarnis({"render", "ply.json"}, dir.Path().string());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("mesh file '"), std::string::npos) << run.output;
+}
+
+}  // namespace
+
+namespace {
+
+// The settings file is the user's: a command that changes no setting leaves
+// it byte for byte (line endings, a symbolic link, binary data alike), and
+// one that cannot be read says so.
+TEST(TarnisSettings, ACommandThatChangesNoSettingLeavesTheFileAlone) {
+  ScratchDir dir;
+  std::filesystem::create_directories(dir.File("home/plugcfg"));
+  const std::string crlf = "[General]\r\nLineDlgX=120\r\nLineDlgY=80\r\n; mine\r\n";
+  WriteBytes(dir.File("home/plugcfg/real.ini"), crlf);
+  std::filesystem::create_symlink("real.ini", dir.File("home/plugcfg/tarnis.ini"));
+  ::setenv("TARNIS_HOME", dir.File("home").c_str(), 1);
+  RunResult run = RunTarnis({"info", "--classes"}, dir.Path().string());
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(ReadBytes(dir.File("home/plugcfg/real.ini")), crlf);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("home/plugcfg/tarnis.ini")));
+
+  const std::string binary("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+  std::filesystem::remove(dir.File("home/plugcfg/tarnis.ini"));
+  WriteBytes(dir.File("home/plugcfg/tarnis.ini"), binary);
+  run = RunTarnis({"info", "--classes"}, dir.Path().string());
+  ::unsetenv("TARNIS_HOME");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(ReadBytes(dir.File("home/plugcfg/tarnis.ini")), binary);
+  EXPECT_NE(run.output.find("tarnis.ini: holds binary data"), std::string::npos) << run.output;
+}
+
+}  // namespace
+
+namespace {
+
+// What a scene description gives but nothing would use is named: a line
+// set on its own among the effects in a warning, an object of the wrong
+// class in a line set's setting slot in an error.
+TEST(TarnisRender, NamesObjectsThatWouldBeDroppedSilently) {
+  ScratchDir dir;
+  WriteBytes(dir.File("odd.json"), R"({
+    "tarnis": 1, "render": {"width": 32, "height": 24},
+    "camera": {"position": [0, -6, 0], "target": [0, 0, 0]},
+    "materials": [{"name": "M", "class": "Standard"}],
+    "nodes": [{"name": "Box", "mesh": {"primitive": "box", "size": [2, 2, 2]}, "material": "M"}],
+    "effects": [{"class": "Tarnis_LineSet", "params": {"main": {"name": "Loose"}}},
+                {"class": "Tarnis_Line", "refs": {"1": {"class": "Tarnis_LineSet",
+                   "params": {"main": {"name": "S", "objects": ["Box"]}},
+                   "refs": {"13": "M"}}}}]})");
+  RunResult run = RunTarnis({"render", "odd.json", "-o", "odd.png"}, dir.Path().string());
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("effects[0]: Tarnis_LineSet is not an effect of its own"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("effects[1].refs.1.refs.13: reference 13 of Tarnis_LineSet does not "
+                            "take a material (Standard)"),
+            std::string::npos)
+      << run.output;
 }
 
 }  // namespace

@@ -369,8 +369,13 @@ IOResult LineSet::Load(ILoad* iload) {
 void LineSet::SetReference(int i, ReferenceTarget* target) {
   if (i < 0 || i >= kLineSetNumRefs) return;
   ReferenceTarget* outgoing = refs_[i];
+  const bool settingSlot = i >= kLineSetFirstSettingRef && i < kLineSetFirstCurveRef;
+  // A setting slot holds line settings only: anything else is refused (the
+  // slot keeps what it had), so whoever offered it hears so instead of the
+  // object being ignored without a word.
+  if (settingSlot && !loading_ && target && !dynamic_cast<LineSetting*>(target)) return;
   refs_[i] = target;
-  if (loading_ || i < kLineSetFirstSettingRef || i >= kLineSetFirstCurveRef) return;
+  if (loading_ || !settingSlot) return;
   const int k = i - kLineSetFirstSettingRef;
   if (SettingHolder* holder = Holder()) holder->KeepOutgoing(k, outgoing, target);
   auto* setting = dynamic_cast<LineSetting*>(target);
