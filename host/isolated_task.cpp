@@ -15,6 +15,9 @@
 #include <new>
 #include <thread>
 
+// Present when the sanitizers are linked in (they call it on a fatal report).
+extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
+
 namespace host {
 namespace {
 
@@ -66,9 +69,6 @@ bool WriteAll(int fd, const void* data, size_t size) {
   }
   return true;
 }
-
-// Installed by the sanitizers and the fuzzing engine, when present.
-extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
 
 // The child dies of its faults plainly: handlers the parent installed (the
 // fuzzing engine's, the sanitizers') would report them as the parent's own.

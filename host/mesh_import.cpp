@@ -579,7 +579,8 @@ class AnswerWriter {
   template <class T>
   void Array(const std::vector<T>& items) {
     Value(static_cast<uint64_t>(items.size()));
-    bytes_.append(reinterpret_cast<const char*>(items.data()), items.size() * sizeof(T));
+    if (!items.empty())
+      bytes_.append(reinterpret_cast<const char*>(items.data()), items.size() * sizeof(T));
   }
   void Text(const std::string& text) {
     Value(static_cast<uint64_t>(text.size()));
@@ -606,7 +607,7 @@ class AnswerReader {
     uint64_t n = 0;
     if (!Value(n) || n > rest_.size() / sizeof(T)) return false;
     items.resize(n);
-    std::memcpy(items.data(), rest_.data(), n * sizeof(T));
+    if (n > 0) std::memcpy(items.data(), rest_.data(), n * sizeof(T));
     rest_.remove_prefix(n * sizeof(T));
     return true;
   }
