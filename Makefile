@@ -55,7 +55,8 @@ install: program
 package: program
 	cd build/dev && cpack
 
-# Runs the saved-scene fuzzers for FUZZ_SECONDS each (default 60) from fresh seeds.
+# Runs the four fuzz targets for FUZZ_SECONDS each (default 60) from fresh seeds:
+# saved scenes (two), scene descriptions and mesh files.
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	cmake --preset fuzz >/dev/null
@@ -66,6 +67,12 @@ fuzz: deps
 	rm -rf build/fuzz/line-corpus && mkdir -p build/fuzz/line-corpus
 	TARNIS_FUZZ_WRITE_SEED=build/fuzz/line-corpus/seed.tscene ./build/fuzz/fuzz/line_fuzzer
 	./build/fuzz/fuzz/line_fuzzer build/fuzz/line-corpus -max_total_time=$(FUZZ_SECONDS) -max_len=131072 -print_final_stats=1
+	rm -rf build/fuzz/description-corpus && mkdir -p build/fuzz/description-corpus
+	TARNIS_FUZZ_WRITE_SEED=build/fuzz/description-corpus/seed.json ./build/fuzz/fuzz/description_fuzzer
+	./build/fuzz/fuzz/description_fuzzer build/fuzz/description-corpus -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1
+	rm -rf build/fuzz/mesh-corpus && mkdir -p build/fuzz/mesh-corpus
+	TARNIS_FUZZ_WRITE_SEED=build/fuzz/mesh-corpus ./build/fuzz/fuzz/mesh_fuzzer
+	./build/fuzz/fuzz/mesh_fuzzer build/fuzz/mesh-corpus -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1
 
 bench: deps
 	cmake --preset release >/dev/null
