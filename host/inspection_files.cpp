@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -27,6 +29,17 @@ bool InspectionFiles::Set(const std::string& kind, const std::string& path, bool
     return true;
   }
   if (!CheckWritable(FramePath(path, 0, sequence), error)) return false;
+  if (stagingDir_.empty()) {
+    std::error_code ec;
+    std::string pattern = (fs::temp_directory_path(ec) / "tarnis-XXXXXX").string();
+    if (ec || !::mkdtemp(pattern.data())) {
+      if (error)
+        *error = path + ": no folder for the file while the frame renders (" +
+                 (ec ? ec.message() : std::string(std::strerror(errno))) + ")";
+      return false;
+    }
+    stagingDir_ = pattern;
+  }
   requests_[kind] = {path, sequence};
   return true;
 }
@@ -35,32 +48,32 @@ std::string InspectionFiles::PathFor(const char* kind, int frame) {
   std::lock_guard<std::mutex> guard(mutex_);
   auto it = requests_.find(kind ? kind : "");
   if (it == requests_.end()) return {};
-  if (stagingDir_.empty()) {
-    std::error_code ec;
-    std::string pattern = (fs::temp_directory_path(ec) / "tarnis-XXXXXX").string();
-    if (ec || !::mkdtemp(pattern.data())) return {};
-    stagingDir_ = pattern;
-  }
   const fs::path target = FramePath(it->second.path, frame, it->second.sequence);
   const fs::path folder = fs::path(stagingDir_) / (std::to_string(frame) + "-" + it->first);
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (ec) return {};
-  targetFolders_[folder.string()] = target.parent_path().string();
+  targets_[folder.string()] = target.string();
   return (folder / target.filename()).string();
 }
 
 bool InspectionFiles::Take(int frame, FileBatch& batch, std::string* error) {
   std::lock_guard<std::mutex> guard(mutex_);
   const std::string prefix = (fs::path(stagingDir_) / (std::to_string(frame) + "-")).string();
-  for (auto it = targetFolders_.begin(); it != targetFolders_.end();) {
+  for (auto it = targets_.begin(); it != targets_.end();) {
     if (!it->first.starts_with(prefix)) {
       ++it;
       continue;
     }
     std::error_code ec;
+    // A path was handed out for the frame: a plug-in that wrote nothing there failed to.
+    if (fs::is_empty(it->first, ec)) {
+      if (error) *error = it->second + ": was not written (see the message above)";
+      return false;
+    }
     for (const fs::directory_entry& staged : fs::directory_iterator(it->first, ec)) {
-      const std::string target = (fs::path(it->second) / staged.path().filename()).string();
+      const std::string target =
+          (fs::path(it->second).parent_path() / staged.path().filename()).string();
       std::ifstream in(staged.path(), std::ios::binary);
       const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
       if (!in.good() && !in.eof()) {
@@ -77,7 +90,7 @@ bool InspectionFiles::Take(int frame, FileBatch& batch, std::string* error) {
       }
     }
     fs::remove_all(it->first, ec);
-    it = targetFolders_.erase(it);
+    it = targets_.erase(it);
   }
   return true;
 }

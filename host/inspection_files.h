@@ -24,7 +24,8 @@ class InspectionFiles {
 
   // Asks for `kind` at `path` (empty: no longer); in a sequence each frame's
   // file gets the frame number like the frame images. False with a message
-  // when `path` may not be written (a device, a folder, a read-only file).
+  // when `path` may not be written (a device, a folder, a read-only file) or
+  // no staging folder can be made.
   bool Set(const std::string& kind, const std::string& path, bool sequence, std::string* error);
   // Where a plug-in writes `kind` for `frame`: a staging path whose file
   // name is the target's (a plug-in may put more files beside it, named
@@ -32,7 +33,8 @@ class InspectionFiles {
   // be made.
   std::string PathFor(const char* kind, int frame);
   // Adds the files staged for `frame` to `batch` under their target names,
-  // making missing folders; false with a message naming the file.
+  // making missing folders; false with a message naming the file, also when
+  // a path was handed out for the frame and nothing was written there.
   bool Take(int frame, FileBatch& batch, std::string* error);
 
  private:
@@ -43,8 +45,9 @@ class InspectionFiles {
   std::mutex mutex_;
   std::map<std::string, Request> requests_;
   std::string stagingDir_;
-  // Per staging folder (one a frame and kind), the folder of its targets.
-  std::map<std::string, std::string> targetFolders_;
+  // Per staging folder handed out (one a frame and kind), the target path;
+  // files a plug-in puts beside the staged one go beside the target.
+  std::map<std::string, std::string> targets_;
 };
 
 }  // namespace host

@@ -474,3 +474,23 @@ TEST(TarnisRender, LargeInputsTakeTimeInProportion) {
 }
 
 }  // namespace
+
+namespace {
+
+// An edge dump that cannot be kept while the frame renders fails the run
+// before anything is drawn, like an image that cannot be written.
+TEST(TarnisRender, AnEdgeDumpWithNowhereToGoFailsTheRun) {
+  ScratchDir dir;
+  WriteBytes(dir.File("lines.json"), kLineScene);
+  ::setenv("TMPDIR", dir.File("no-such-folder").c_str(), 1);
+  RunResult run = RunTarnis({"render", "lines.json", "-o", "lines.png", "--dump-edges", "e.svg"},
+                            dir.Path().string());
+  ::unsetenv("TMPDIR");
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("e.svg: no folder for the file while the frame renders"),
+            std::string::npos)
+      << run.output;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("lines.png")));
+}
+
+}  // namespace
