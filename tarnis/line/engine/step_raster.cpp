@@ -58,6 +58,7 @@ void StepRaster::Flat(const StepEnd& a, const StepEnd& b, bool joined) const {
   const float len = std::sqrt(len2);
   const Point2 u = len > 0.0f ? d * (1.0f / len) : Point2(1.0f, 0.0f);
   const bool damped = damping && !damping->None();
+  const bool distance = damped && damping->UsesDistance();
   const float maxSize =
       std::max(a.size, b.size) * (damped ? damping->MaxSizeFactor(a.u, b.u) : 1.0f);
   const float maxR = HalfWidth(maxSize, soft, ni);
@@ -99,14 +100,21 @@ void StepRaster::Flat(const StepEnd& a, const StepEnd& b, bool joined) const {
       if (std::fabs(q) > maxR) continue;
       const float fc = std::clamp(f, 0.0f, 1.0f);
       // Size and alpha at the sample's own place on the stroke: the point of
-      // the axis beside it (an end for the caps).
-      float R, alpha = lerp(a.alpha, b.alpha, fc);
-      const float depth = depthAt(a.depth, b.depth, fc, parallel);
+      // the axis beside it (an end for the caps). The depth is worked out
+      // only for samples that need it.
+      float R, at = 0.0f, depth = 0.0f;
+      bool haveDepth = false;
+      Point2 axis;
       if (damped) {
-        const float at = lerp(a.u, b.u, fc);
-        const Point2 axis = (A + d * fc) * c.InvN();
-        R = HalfWidth(lerp(a.size, b.size, fc) * damping->SizeFactor(at, axis, depth), soft, ni);
-        alpha *= damping->AlphaFactor(at, axis, depth);
+        at = lerp(a.u, b.u, fc);
+        float sizeFactor = damping->SizeAlong(at);
+        if (distance) {
+          depth = depthAt(a.depth, b.depth, fc, parallel);
+          haveDepth = true;
+          axis = (A + d * fc) * c.InvN();
+          sizeFactor *= damping->SizeByDistance(axis, depth);
+        }
+        R = HalfWidth(lerp(a.size, b.size, fc) * sizeFactor, soft, ni);
       } else {
         R = lerp(radiusA, radiusB, fc);
       }
@@ -122,8 +130,13 @@ void StepRaster::Flat(const StepEnd& a, const StepEnd& b, bool joined) const {
         coverage =
             g > 0.0f ? std::min(1.0f, (R - std::sqrt(g)) * std::sqrt(o2 / g) * invScale) : 1.0f;
       }
-      coverage *= alpha;
+      coverage *= lerp(a.alpha, b.alpha, fc);
+      if (damped) {
+        coverage *= damping->AlphaAlong(at);
+        if (distance) coverage *= damping->AlphaByDistance(axis, depth);
+      }
       if (coverage <= 0.0f) continue;
+      if (!haveDepth) depth = depthAt(a.depth, b.depth, fc, parallel);
       c.StrokeSample(rows, x, y, coverage, -depth, key, lerp(a.colour, b.colour, fc));
     }
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "tarnis/line/effect/line_set_frame.h"
 #include "tarnis/line/engine/frame_view.h"
@@ -23,6 +24,11 @@ void CurveTable::finish() {
     if (!std::isfinite(v)) v = 0.0f;
   }
   max_ = *std::max_element(values_.begin(), values_.end());
+  blockMax_.fill(std::numeric_limits<float>::lowest());
+  for (int i = 0; i <= kSize; ++i) {
+    float& m = blockMax_[static_cast<size_t>(i / kBlock)];
+    m = std::max(m, values_[static_cast<size_t>(i)]);
+  }
   set_ = true;
 }
 
@@ -33,8 +39,13 @@ float CurveTable::MaxOver(float x0, float x1) const {
   x1 = std::clamp(x1, 0.0f, 1.0f);
   const int i0 = static_cast<int>(std::floor(x0 * kSize));
   const int i1 = std::min(kSize, static_cast<int>(std::ceil(x1 * kSize)));
+  // Whole blocks by their maxima, the ragged ends entry by entry.
   float m = values_[static_cast<size_t>(i0)];
-  for (int i = i0 + 1; i <= i1; ++i) m = std::max(m, values_[static_cast<size_t>(i)]);
+  int i = i0;
+  for (; i <= i1 && i % kBlock != 0; ++i) m = std::max(m, values_[static_cast<size_t>(i)]);
+  for (; i + kBlock - 1 <= i1; i += kBlock)
+    m = std::max(m, blockMax_[static_cast<size_t>(i / kBlock)]);
+  for (; i <= i1; ++i) m = std::max(m, values_[static_cast<size_t>(i)]);
   return m;
 }
 

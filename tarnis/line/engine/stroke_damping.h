@@ -55,7 +55,9 @@ class CurveTable {
  private:
   void finish();
 
+  static constexpr int kBlock = 16;  // entries per block of blockMax_
   std::array<float, kSize + 1> values_{};
+  std::array<float, kSize / kBlock + 1> blockMax_{};  // the largest entry of each block
   float max_ = 1.0f;
   bool set_ = false;
 };
@@ -101,6 +103,17 @@ class StrokeDamping {
     float f = alphaAlong_.At(u);
     if (alphaByDistance_.on) f *= alphaByDistance_.At(distance(alphaByDistance_, p, z));
     return f;
+  }
+  // The same factors in parts, for callers that skip work per sample: the
+  // along-stroke factors, and the distance factors (1 unless UsesDistance).
+  bool UsesDistance() const { return sizeByDistance_.on || alphaByDistance_.on; }
+  float SizeAlong(float u) const { return sizeAlong_.At(u); }
+  float AlphaAlong(float u) const { return alphaAlong_.At(u); }
+  float SizeByDistance(const Point2& p, float z) const {
+    return sizeByDistance_.on ? sizeByDistance_.At(distance(sizeByDistance_, p, z)) : 1.0f;
+  }
+  float AlphaByDistance(const Point2& p, float z) const {
+    return alphaByDistance_.on ? alphaByDistance_.At(distance(alphaByDistance_, p, z)) : 1.0f;
   }
   // An upper bound of the size factor between positions u0 and u1.
   float MaxSizeFactor(float u0, float u1) const {

@@ -42,6 +42,11 @@ TEST(CurveTable, FollowsABezierCurveAndBoundsItsMaximum) {
   // Outside 0..1 the ends hold.
   EXPECT_FLOAT_EQ(table.At(-3.0f), table.At(0.0f));
   EXPECT_FLOAT_EQ(table.At(7.0f), table.At(1.0f));
+  // Bounds are tight where the curve is low: near its ends it stays far
+  // below its peak.
+  EXPECT_LT(table.MaxOver(0.95f, 1.0f), 0.3f);
+  EXPECT_LT(table.MaxOver(0.0f, 0.03f), 0.3f);
+  EXPECT_NEAR(table.MaxOver(0.2f, 0.8f), largest, 2e-3f);
   // A bound over a stretch is never below the curve inside it.
   for (float a : {0.0f, 0.1f, 0.45f, 0.7f}) {
     for (float b : {0.05f, 0.3f, 0.55f, 1.0f}) {
