@@ -69,8 +69,9 @@ class StrokeDrawingTest : public ::testing::Test {
   static TestRenderContext Camera() {
     return TestRenderContext(Point3(0, -0.001f, 10), Point3(), kW, kH);
   }
+  // The lines of the frame of `gc` over white paper of the frame's size.
   Bitmap Render(TestRenderContext& gc) {
-    Bitmap bm(kW, kH);
+    Bitmap bm(gc.devWidth, gc.devHeight);
     Fill(bm, Color(1, 1, 1));
     RenderLines(*lm, 0, &bm, &gc, nullptr, nullptr, false);
     return bm;
@@ -389,12 +390,6 @@ class StrokeShapeTest : public StrokeDrawingTest {
   static TestRenderContext BigCamera() {
     return TestRenderContext(Point3(0, -0.001f, 10), Point3(), kBigW, kBigH);
   }
-  Bitmap RenderBig(TestRenderContext& gc) {
-    Bitmap bm(kBigW, kBigH);
-    Fill(bm, Color(1, 1, 1));
-    RenderLines(*lm, 0, &bm, &gc, nullptr, nullptr, false);
-    return bm;
-  }
   static Point2 Screen(TestRenderContext& gc, Point3 p) {
     return gc.MapToScreen(p * gc.worldToCam);
   }
@@ -447,7 +442,7 @@ TEST_F(StrokeShapeTest, ASingleEdgeStrokeFollowsTheSizeFalloffAlongItsWholeLengt
   ASSERT_LT(SizeCurve(0.02f), 0.2f) << "and thin at the ends";
   TestRenderContext gc = BigCamera();
   gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
-  const Bitmap bm = RenderBig(gc);
+  const Bitmap bm = Render(gc);
   // The bottom edge is level on the screen; it is one edge, one stroke.
   const Point3 from(-2, -2, 0), to(2, -2, 0);
   const Point2 mid = (Screen(gc, from) + Screen(gc, to)) * 0.5f;
@@ -461,7 +456,7 @@ TEST_F(StrokeShapeTest, AThreePieceStrokeFollowsTheSameCurveAcrossItsJoints) {
   brush->Block(kBrushBlockDampSize)->SetValue(kBrushDampSizeEnable, 0, 1);
   TestRenderContext gc = BigCamera();
   gc.Add(StripMesh(), node.GetAs<INode>(), mtl.GetAs<Mtl>());
-  const Bitmap bm = RenderBig(gc);
+  const Bitmap bm = Render(gc);
   ExpectWidthsFollowTheCurve(bm, gc, Point3(-3, -1, 0), Point3(3, -1, 0), 10.0f,
                              {0.25f, 1.0f / 3.0f, 0.5f, 2.0f / 3.0f, 0.8f});
 }
@@ -470,7 +465,7 @@ TEST_F(StrokeShapeTest, AConstantCurveOfOneLeavesTheImageUnchanged) {
   setting->Block()->SetValue(kLineSize, 0, 6.0f);
   TestRenderContext gc = BigCamera();
   gc.Add(StripMesh(), node.GetAs<INode>(), mtl.GetAs<Mtl>());
-  const Bitmap plain = RenderBig(gc);
+  const Bitmap plain = Render(gc);
   ICurve* curve = brush->SizeCurve()->GetControlCurve(0);
   for (int i = 0; i < curve->GetNumPts(); ++i) {
     CurvePoint pt = curve->GetPoint(0, i);
@@ -479,7 +474,7 @@ TEST_F(StrokeShapeTest, AConstantCurveOfOneLeavesTheImageUnchanged) {
     curve->SetPoint(0, i, pt);
   }
   brush->Block(kBrushBlockDampSize)->SetValue(kBrushDampSizeEnable, 0, 1);
-  const Bitmap damped = RenderBig(gc);
+  const Bitmap damped = Render(gc);
   for (int y = 0; y < kBigH; ++y) {
     for (int x = 0; x < kBigW; ++x) {
       ASSERT_NEAR(Coverage(plain, x, y), Coverage(damped, x, y), 1e-4f) << x << "," << y;
@@ -516,7 +511,7 @@ TEST_F(StrokeShapeTest, NormalOffsetsStayClosedAroundCorners) {
   const Point2 left = Screen(gc, Point3(-2, 0, 0)), centre = Screen(gc, Point3(0, 0, 0));
   for (float offset : {4.0f, -4.0f}) {
     Stroke(kBrushMapNormalOffset, offset);
-    const Bitmap bm = RenderBig(gc);
+    const Bitmap bm = Render(gc);
     SCOPED_TRACE(::testing::Message() << "normal offset " << offset);
     // The line left its border by 4 pixels (to one side or the other)...
     const int row = static_cast<int>(left.y);
@@ -553,7 +548,7 @@ TEST_F(StrokeShapeTest, RandomOffsetsMoveCopiesByUpToTheirRangeInPixels) {
   const Point2 top = Screen(gc, Point3(-2, 2, 0)), bottom = Screen(gc, Point3(-2, -2, 0));
   ASSERT_LT(std::fabs(top.x - bottom.x), 0.5f);
   OffsetSink sink;
-  const Bitmap bm = RenderBig(gc);
+  const Bitmap bm = Render(gc);
   // The copies of the left border, as the outputs receive them.
   float largest = 0;
   int copies = 0;
@@ -585,7 +580,7 @@ TEST_F(StrokeShapeTest, RakeStrokesShowPaperBetweenTheirBristles) {
   // Light dips between dark runs across the stroke at its middle row.
   auto dips = [&](int type) {
     Stroke(kBrushMapStrokeType, type);
-    const Bitmap bm = RenderBig(gc);
+    const Bitmap bm = Render(gc);
     int count = 0;
     bool dark = false, dipped = false;
     for (int dx = -12; dx <= 12; ++dx) {
@@ -611,7 +606,7 @@ TEST_F(StrokeShapeTest, RandomStrokesHaveRaggedEdgesWherePlainOnesAreStraight) {
   // The spread of the stroke's width along the middle of the left border.
   auto spread = [&](int type) {
     Stroke(kBrushMapStrokeType, type);
-    const Bitmap bm = RenderBig(gc);
+    const Bitmap bm = Render(gc);
     std::vector<float> widths;
     const int y0 = static_cast<int>(std::min(top.y, bottom.y) + 20);
     const int y1 = static_cast<int>(std::max(top.y, bottom.y) - 20);
@@ -636,7 +631,7 @@ TEST_F(StrokeShapeTest, StampsAreStretchedOnce) {
   brush->Block(kBrushBlockParameters)->SetValue(kBrushMapStretch, 0, 60.0f);
   TestRenderContext gc = BigCamera();
   gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
-  const Bitmap bm = RenderBig(gc);
+  const Bitmap bm = Render(gc);
   const Point2 left = Screen(gc, Point3(-2, 0, 0));
   const float across = AcrossColumn(bm, static_cast<int>(left.x), static_cast<int>(left.y), 12);
   EXPECT_NEAR(across, (16.0f + 1.0f) / 4.0f, 1.5f);
@@ -651,7 +646,7 @@ TEST_F(StrokeShapeTest, StretchedFlatTipsLeaveNoNotchesAtJoints) {
   brush->Block(kBrushBlockParameters)->SetValue(kBrushMapAngle, 0, 45.0f);
   TestRenderContext gc = BigCamera();
   gc.Add(SphereMesh(1.5f, 48, 24), node.GetAs<INode>(), mtl.GetAs<Mtl>());
-  const Bitmap bm = RenderBig(gc);
+  const Bitmap bm = Render(gc);
   const Point2 centre = Screen(gc, Point3(0, 0, 0));
   float lo = 1e9f, hi = 0;
   for (int k = 0; k < 720; ++k) {
@@ -695,7 +690,7 @@ TEST_F(StrokeShapeTest, TheDistortionMapScalesTheWobble) {
   auto swing = [&](float mapValue) {
     ReferenceHolder map(new FlatMap(mapValue));
     brush->SetSubTexmap(1, map.GetAs<Texmap>());
-    const Bitmap bm = RenderBig(gc);
+    const Bitmap bm = Render(gc);
     float lo = 1e9f, hi = -1e9f;
     const int y0 = static_cast<int>(std::min(top.y, bottom.y) + 15);
     const int y1 = static_cast<int>(std::max(top.y, bottom.y) - 15);
@@ -728,7 +723,7 @@ TEST_F(StrokeShapeTest, DistanceAlphaFadesToTheFarValueAndNoFurther) {
   const Point2 left = Screen(gc, Point3(-2, 0, 0));
   auto darkest = [&](float farValue) {
     depth->SetValue(kDepthZAlphaMaxValue, 0, farValue);
-    const Bitmap bm = RenderBig(gc);
+    const Bitmap bm = Render(gc);
     float c = 0;
     for (int dx = -3; dx <= 3; ++dx)
       c = std::max(c, Coverage(bm, static_cast<int>(left.x) + dx, static_cast<int>(left.y)));
@@ -776,9 +771,9 @@ TEST_F(StrokeShapeTest, MapsAlongLinesSeeTheScenesLights) {
   gc.Add(PlaneMesh(2.0f), node.GetAs<INode>(), mtl.GetAs<Mtl>());
   const Point2 left = Screen(gc, Point3(-2, 0, 0));
   const int x = static_cast<int>(left.x), y = static_cast<int>(left.y);
-  const Bitmap dark = RenderBig(gc);
+  const Bitmap dark = Render(gc);
   gc.lit = true;
-  const Bitmap lit = RenderBig(gc);
+  const Bitmap lit = Render(gc);
   EXPECT_LT(PixelColour(dark, x, y).g, 0.1f);
   EXPECT_GT(PixelColour(lit, x, y).g, 0.9f);
   EXPECT_LT(PixelColour(lit, x, y).r, 0.1f);
