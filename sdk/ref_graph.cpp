@@ -16,6 +16,14 @@
 
 namespace {
 
+// Reference slots an object may have beyond those its file saved (classes
+// that gained slots since an older file was written).
+constexpr size_t kMaxMissingRefs = 1024;
+
+}  // namespace
+
+namespace {
+
 // An object chunk holds at least its header and a class chunk; this bounds
 // the object count a graph chunk of a given length can hold.
 constexpr size_t kChunkHeaderSize = 6;
@@ -349,6 +357,13 @@ bool GraphReader::AttachReferences() {
     if (object.refs.size() > static_cast<size_t>(std::max(numRefs, 0))) {
       return Fail(what + " saved " + std::to_string(object.refs.size()) +
                   " references, its class has " + std::to_string(numRefs));
+    }
+    // Older layouts saved a few slots fewer; a list claiming far more slots
+    // than the file holds references for is damaged, and walking its empty
+    // slots would cost its claimed size, not the file's, on every later pass.
+    if (static_cast<size_t>(numRefs) > object.refs.size() + kMaxMissingRefs) {
+      return Fail(what + " has " + std::to_string(numRefs) + " reference slots, the file holds " +
+                  std::to_string(object.refs.size()));
     }
     for (size_t slot = 0; slot < object.refs.size(); ++slot) {
       ReferenceTarget* target = nullptr;
