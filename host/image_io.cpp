@@ -91,7 +91,6 @@ class ImageReducer {
   // integers first: a file's pixels cost an add each.
   template <class Sample>
   void AddSamples(const Sample* row, int channels, float maxValue) {
-    const float scale = 1.0f / maxValue;
     for (size_t out = 0; out < sums_.size(); ++out) {
       const int64_t x0 = static_cast<int64_t>(out) * factor_;
       const int64_t n = std::min<int64_t>(factor_, width_ - x0);
@@ -101,8 +100,11 @@ class ImageReducer {
         for (int c = 0; c < channels; ++c) sum[c] += p[c];
       }
       if (channels == 3) sum[3] = static_cast<uint64_t>(n * maxValue);
-      sums_[out] += AColor(static_cast<float>(sum[0]) * scale, static_cast<float>(sum[1]) * scale,
-                           static_cast<float>(sum[2]) * scale, static_cast<float>(sum[3]) * scale);
+      // Divided, not multiplied by the reciprocal: at full resolution every
+      // value comes out exactly as v / max.
+      sums_[out] +=
+          AColor(static_cast<float>(sum[0]) / maxValue, static_cast<float>(sum[1]) / maxValue,
+                 static_cast<float>(sum[2]) / maxValue, static_cast<float>(sum[3]) / maxValue);
     }
     EndRow();
   }

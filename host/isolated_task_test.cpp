@@ -49,7 +49,7 @@ TEST(IsolatedTask, CrashesLoopsAndMemoryFloodsEndAsAStatus) {
        IsolatedStatus::kCrashed, "crashed"},
       {"endless loop",
        [] {
-         volatile int spin = 0;
+         volatile unsigned spin = 0;
          for (;;) spin = spin + 1;
          return std::string();
        },
