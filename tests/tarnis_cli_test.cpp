@@ -2,8 +2,12 @@
 // of the asked size with the object where the camera looks, numbers the
 // files of a sequence, rejects a malformed scene with one line and exit code
 // 1, stops on Ctrl-C with exit code 130 and no image, and describes the demo.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <png.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -491,6 +495,65 @@ TEST(TarnisRender, AnEdgeDumpWithNowhereToGoFailsTheRun) {
             std::string::npos)
       << run.output;
   EXPECT_FALSE(std::filesystem::exists(dir.File("lines.png")));
+}
+
+}  // namespace
+
+namespace {
+
+// Writes a width x width RGB PNG of one colour row by row, never holding the image.
+void WriteLargePng(const std::string& path, int width) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, file);
+  png_set_compression_level(png, 1);
+  png_set_IHDR(png, info, width, width, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  std::vector<png_byte> row(size_t(width) * 3);
+  for (size_t i = 0; i < row.size(); i += 3) row[i] = 200, row[i + 1] = 100, row[i + 2] = 50;
+  for (int y = 0; y < width; ++y) png_write_row(png, row.data());
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(file);
+}
+
+// A small compressed texture that would expand to gigabytes is read at the
+// mip level the render can use: a 16384 x 16384 PNG on a 64 x 36 frame
+// renders in seconds and well under 500 MB.
+TEST(TarnisRender, AHugeTextureIsReadAtTheSizeTheRenderCanUse) {
+  ScratchDir dir;
+  WriteLargePng(dir.File("huge.png"), 16384);
+  WriteBytes(dir.File("tex.json"), R"({"tarnis": 1, "render": {"width": 64, "height": 36},
+    "camera": {"position": [0, -6, 0], "target": [0, 0, 0]},
+    "materials": [{"name": "Tex", "class": "Bitmap", "params": {"filename": "huge.png"}},
+                  {"name": "M", "class": "Standard", "params": {"diffuseMap": "Tex"}}],
+    "nodes": [{"name": "Box", "mesh": {"primitive": "box", "size": [2, 2, 2]}, "material": "M"}]})");
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(dir.Path().c_str()) != 0) ::_exit(127);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1), ::dup2(null, 2);
+    ::execl(TARNIS_EXE, TARNIS_EXE, "render", "tex.json", "-o", "tex.png", nullptr);
+    ::_exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  ASSERT_EQ(::wait4(pid, &status, 0, &usage), pid);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_LT(usage.ru_maxrss, 500 * 1024) << "KiB";  // ru_maxrss counts KiB
+  host::FloatImage image;
+  std::string error;
+  ASSERT_TRUE(host::ReadImage(dir.File("tex.png"), image, &error)) << error;
+  // The box in the middle shows the texture's orange, darkened by shading.
+  const AColor mid = image.At(32, 18);
+  EXPECT_GT(mid.r, mid.g);
+  EXPECT_GT(mid.g, mid.b);
 }
 
 }  // namespace
