@@ -14,12 +14,6 @@ namespace tarnis_cli {
 
 namespace {
 
-std::string Num(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%g", v);
-  return buf;
-}
-
 std::string Triple(float a, float b, float c) {
   return "[" + Num(a) + ", " + Num(b) + ", " + Num(c) + "]";
 }

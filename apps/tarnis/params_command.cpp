@@ -14,12 +14,6 @@ namespace tarnis_cli {
 
 namespace {
 
-std::string Num(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%g", v);
-  return buf;
-}
-
 // The kind of value a scene description gives, as users read it.
 std::string TypeText(ParamType2 type) {
   static constexpr const char* kNames[] = {"float", "int",      "color",  "point3", "bool",

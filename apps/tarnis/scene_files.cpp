@@ -45,7 +45,9 @@ void BeginSession() {
   SetCOREInterface(gSession.get());
 }
 
-Interface* SessionInterface() { return gSession.get(); }
+Interface* SessionInterface() {
+  return gSession.get();
+}
 
 void LoadClasses(const std::vector<std::string>& pluginFiles, std::vector<std::string>* warnings) {
   // Modules stay loaded for the whole run: objects of their classes live until exit.
@@ -116,6 +118,12 @@ void WarningPrinter::Print(const std::vector<std::string>& warnings) {
 
 void PrintError(const std::string& message) {
   std::fprintf(stderr, "tarnis: %s\n", message.c_str());
+}
+
+std::string Num(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", v);
+  return buf;
 }
 
 }  // namespace tarnis_cli

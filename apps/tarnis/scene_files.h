@@ -1,6 +1,6 @@
 // What the tarnis commands share: finding the bundled demo, loading plug-in
-// modules and scenes (descriptions *.json or saved *.tscene), and printing
-// warnings once each.
+// modules and scenes (descriptions *.json or saved *.tscene), printing
+// warnings once each, and writing numbers as people read them.
 #pragma once
 
 #include <memory>
@@ -53,5 +53,8 @@ class WarningPrinter {
 
 // "tarnis: <message>" on stderr.
 void PrintError(const std::string& message);
+
+// A number in its shortest form ("%g": 2, 0.5, 1e+06).
+std::string Num(double v);
 
 }  // namespace tarnis_cli
