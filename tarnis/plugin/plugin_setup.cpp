@@ -13,6 +13,7 @@
 #include "tarnis/line/effect/line_manager.h"
 #include "tarnis/line/effect/param_linking.h"
 #include "tarnis/line/effect/setting_holder.h"
+#include "tarnis/line/engine/line_engine.h"
 #include "tarnis/plugin/class_table.h"
 
 namespace tarnis {
@@ -22,8 +23,6 @@ namespace {
 constexpr char kGeneralSection[] = "General";
 constexpr char kLineDlgX[] = "LineDlgX";
 constexpr char kLineDlgY[] = "LineDlgY";
-
-std::unique_ptr<std::mutex> gMotionDetectionLock;
 
 std::string FileIn(const std::string& dir, const char* name) {
   return (std::filesystem::path(dir) / name).string();
@@ -49,10 +48,6 @@ void SayIfUnreadable(const std::string& path) {
 }
 
 }  // namespace
-
-std::mutex* MotionDetectionLock() {
-  return gMotionDetectionLock.get();
-}
 
 PluginSetup::PluginSetup(SetupContext context) : context_(std::move(context)) {}
 
@@ -139,11 +134,11 @@ void PluginSetup::WriteGeneral() {
 }
 
 void PluginSetup::OnStartup(void*, NotifyInfo*) {
-  if (!gMotionDetectionLock) gMotionDetectionLock = std::make_unique<std::mutex>();
+  CreateMotionDetectionLock();
 }
 
 void PluginSetup::OnShutdown(void* param, NotifyInfo*) {
-  gMotionDetectionLock.reset();
+  ReleaseMotionDetectionLock();
   static_cast<PluginSetup*>(param)->WriteGeneral();
 }
 

@@ -12,7 +12,6 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <span>
 #include <string>
 
@@ -91,11 +90,5 @@ class PluginSetup {
 // The set-up of the loaded module: the host's core interface, the settings
 // directory and the class table.
 PluginSetup& ModuleSetup();
-
-// The lock that guards the line engine's motion-detection data while it
-// exists: from the host's start-up notification to its shutdown
-// notification (null before and after). Shutdown comes after the last
-// render, when nobody holds it.
-std::mutex* MotionDetectionLock();
 
 }  // namespace tarnis

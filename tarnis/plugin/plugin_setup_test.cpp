@@ -14,6 +14,7 @@
 #include "tarnis/common/ini_handler.h"
 #include "tarnis/common/shape_control.h"
 #include "tarnis/line/brush/brush_params.h"
+#include "tarnis/line/engine/line_engine.h"
 #include "tarnis/line/effect/line_manager.h"
 #include "tarnis/line/effect/param_linking.h"
 #include "tarnis/line/effect/setting_holder.h"

@@ -12,6 +12,7 @@
 #include "sdk/mesh.h"
 #include "sdk/mtl.h"
 #include "sdk/render.h"
+#include "tarnis/line/chain/edge_chaining.h"
 #include "tarnis/line/effect/line_manager.h"
 #include "tarnis/line/effect/line_set.h"
 #include "tarnis/line/effect/line_set_test_helpers.h"
@@ -233,6 +234,14 @@ inline float DistanceToSegment(Point2 p, Point2 a, Point2 b) {
 inline LineEngine& Detect(LineManager& lm, TestRenderContext& gc) {
   RenderLines(lm, 0, nullptr, &gc, nullptr, nullptr, false);
   return *lm.RenderState().engine;
+}
+
+// Linking over the engine's frame, as the driver asks for it.
+inline LinkContext LinkContextOf(const LineEngine& engine) {
+  LinkContext ctx;
+  ctx.segments = &engine.Segments();
+  ctx.view = &engine.View();
+  return ctx;
 }
 
 }  // namespace tarnis::engine_testing

@@ -5,14 +5,15 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "sdk/interface.h"
 #include "sdk/notify.h"
 #include "tarnis/line/effect/line_manager.h"
+#include "tarnis/line/engine/frame_gathering.h"
 #include "tarnis/line/engine/line_engine.h"
-#include "tarnis/line/engine/line_progress.h"
-#include "tarnis/plugin/plugin_setup.h"
+#include "tarnis/line/frame/line_progress.h"
 
 namespace tarnis {
 
@@ -43,8 +44,8 @@ std::vector<LineManager*> activeLineEffects(TimeValue t) {
 }
 
 bool detectsMotion(LineManager& lm, TimeValue t) {
-  IParamBlock2* pb = lm.MainBlock();
-  return pb && pb->GetInt(kLineRndAuto, t) != 0 && pb->GetInt(kLineRndMoveDetect, t) != 0;
+  const std::optional<EffectValues> values = GatherEffectValues(lm, t);
+  return values && values->motionDetection;
 }
 
 std::vector<Point3> worldPositions(RenderInstance* ri) {

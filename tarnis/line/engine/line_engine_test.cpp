@@ -5,12 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "sdk/hold.h"
 #include "sdk/notify.h"
 #include "sdk/testing/fake_interface.h"
+#include "tarnis/line/brush/brush.h"
 #include "tarnis/line/effect/line_set_frame.h"
+#include "tarnis/line/effect/line_setting.h"
 #include "tarnis/line/engine/engine_test_scene.h"
-#include "tarnis/line/engine/line_progress.h"
+#include "tarnis/line/engine/frame_gathering.h"
+#include "tarnis/line/frame/line_progress.h"
 
 namespace tarnis {
 namespace {
@@ -128,6 +133,48 @@ TEST_F(LineEngineTest, ReuseKeepsTheGeometryOfTheSameFrameOnly) {
   lm->RemoveLineSets(everything);
   RenderLines(*lm, 0, &bm, &gc, nullptr, nullptr, true);
   for (const LineJob& job : Engine().Jobs()) EXPECT_FALSE(job.enabled);
+}
+
+TEST_F(LineEngineTest, ApplyingAgainOverKeptGeometryRelinksOnlyWhenLinkingChanged) {
+  set->TypeBlock(1)->SetValue(kTypeEdgeObject, 0, 1);
+  TestRenderContext gc(Point3(5, 4, 3), Point3(), 64, 48);
+  gc.Add(BoxMesh(), node.GetAs<INode>(), mtl.GetAs<Mtl>());
+  RenderLines(*lm, 0, nullptr, &gc, nullptr, nullptr, false);
+  Bitmap bm(64, 48);
+  auto draw = [&] {
+    bm.Fill(AColor(1, 1, 1, 1));
+    RenderLines(*lm, 0, &bm, &gc, nullptr, nullptr, true);
+  };
+  auto darkest = [&] {
+    float red = 1.0f;
+    for (int y = 0; y < bm.Height(); ++y) {
+      for (int x = 0; x < bm.Width(); ++x) red = std::min(red, bm.GetPixel(x, y).r / 65535.0f);
+    }
+    return red;
+  };
+  draw();
+  ASSERT_EQ(Engine().Jobs().size(), 1u);
+  const LineJob& job = Engine().Jobs()[0];
+  ASSERT_FALSE(job.strokes.empty());
+  EXPECT_EQ(job.links.linkRuns, 1);
+  EXPECT_LT(darkest(), 0.2f);  // black lines
+
+  // Only the colour changed: the chains are kept, the picture follows.
+  LineSetting* setting = set->Setting(1, 0);
+  setting->Block()->SetValue(kLineColor, 0, Color(1, 1, 1));
+  draw();
+  EXPECT_EQ(job.links.linkRuns, 1);
+  EXPECT_EQ(job.links.combineRuns, 1);
+  EXPECT_GT(darkest(), 0.99f);  // white lines on white
+
+  // The brush's limit angle changed: linking runs again.
+  setting->GetBrush()->Block(kBrushBlockStroke)->SetValue(kLimitAngle, 0, 10.0f);
+  draw();
+  EXPECT_EQ(job.links.linkRuns, 2);
+
+  // A frame whose geometry half runs again links its fresh jobs anew.
+  RenderLines(*lm, 0, &bm, &gc, nullptr, nullptr, false);
+  EXPECT_EQ(Engine().Jobs()[0].links.linkRuns, 1);
 }
 
 class AbortAlways : public CheckAbortCallback {

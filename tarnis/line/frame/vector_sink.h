@@ -1,0 +1,38 @@
+// LineVectorSink: what vector outputs (EPS writers) receive while the line
+// effect draws: the frame, each job's line set and setting, each stroke's
+// look, each piece's end points on the screen, and the end of the effect's
+// pass. Outputs register themselves (output/vector_sinks.h); the engine calls
+// every registered one in registration order, on the thread that runs the
+// effect.
+#pragma once
+
+#include "sdk/color.h"
+#include "sdk/interval.h"
+
+namespace tarnis {
+
+class LineSet;
+class LineSetting;
+
+class LineVectorSink {
+ public:
+  // The effect begins drawing a frame into a width x height image.
+  virtual void FrameStart(TimeValue t, int width, int height) = 0;
+  // A job begins: its line set, the setting that draws it, and 0 for
+  // visible or 1 for hidden lines.
+  virtual void LineSetStart(LineSet* set, LineSetting* setting, int visibility) = 0;
+  // A stroke begins: its width in pixels, colour and dash style.
+  virtual void StrokeStart(int visibility, float width, const Color& colour, bool dashed,
+                           float dash, float gap) = 0;
+  // One piece of the stroke, in image pixels (y downward), after offsets.
+  virtual void Segment(float x0, float y0, float x1, float y1) = 0;
+  // The stroke drew something.
+  virtual void StrokeEnd() = 0;
+  // The effect finished its work on the frame.
+  virtual void PassEnd() = 0;
+
+ protected:
+  ~LineVectorSink() = default;
+};
+
+}  // namespace tarnis
