@@ -31,7 +31,7 @@ ParamBlockDesc2& BenchDesc() {
 }
 
 constexpr int kKeys = 64;
-constexpr TimeValue kKeyStep = 160;  // one key a frame at 30 frames a second
+constexpr TimeValue kKeyStep = TIME_TICKSPERSEC / 30;  // one key a frame at 30 frames a second
 
 class ParamBlockBench : public benchmark::Fixture {
  public:

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
-#include <numbers>
 #include <vector>
 
+#include "sdk/angles.h"
 #include "sdk/inode.h"
 #include "sdk/mesh.h"
 
@@ -227,7 +227,7 @@ bool StdCubic::BuildMaps(TimeValue t, RenderMapsContext& rmc) {
   for (int f = 0; f < 6; ++f) {
     ViewParams vp;
     vp.projType = PROJ_PERSPECTIVE;
-    vp.fov = std::numbers::pi_v<float> / 2.0f;
+    vp.fov = kPi / 2.0f;
     vp.affineTM = Inverse(FaceCameraToWorld(f, centre));
     vp.prevAffineTM = vp.affineTM;
     vp.hither = 0.001f;

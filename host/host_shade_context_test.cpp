@@ -9,6 +9,7 @@
 #include <map>
 
 #include "host/testing/render_test_scene.h"
+#include "sdk/angles.h"
 
 namespace host {
 namespace {
@@ -97,7 +98,7 @@ TEST(HostShadeContext, SphereSamplesAgreeWithTheSphere) {
   ASSERT_EQ(s.Render().status, RenderStatus::kDone);
   ASSERT_GT(probe->records.size(), 300u);
   const Matrix3 worldToCam = Inverse(cam->GetNodeTM(0));
-  const float focal = 16.0f / std::tan(fov / 2 * 0.017453292519943295f);
+  const float focal = 16.0f / std::tan(fov / 2 * kDegToRad);
   for (const ProbeMtl::Record& r : probe->records) {
     EXPECT_NEAR((r.pWorld - centre).Length(), radius, 0.01f);
     EXPECT_LT((r.pObj - (r.pWorld - centre)).Length(), 1e-4f);

@@ -5,11 +5,11 @@
 #include <cmath>
 #include <limits>
 
+#include "sdk/angles.h"
+
 namespace host {
 
 namespace {
-
-constexpr float kDegToRad = 0.017453292519943295f;
 
 float smoothStep(float x) {
   x = std::clamp(x, 0.0f, 1.0f);

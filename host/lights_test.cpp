@@ -10,12 +10,11 @@
 #include <functional>
 
 #include "host/ray_scene.h"
+#include "sdk/angles.h"
 #include "sdk/testing/fake_shade_context.h"
 
 namespace host {
 namespace {
-
-constexpr float kDeg = 0.017453292519943295f;
 
 struct LightResult {
   bool reached;
@@ -84,7 +83,7 @@ TEST(Lights, SpotConeFadesSmoothlyFromHotspotToFalloff) {
                             Matrix3(), nullptr);
   float previous = 2.0f;
   for (float degrees : {0.0f, 9.5f, 11.0f, 14.0f, 17.0f, 19.5f, 21.0f, 30.0f}) {
-    Point3 p(10.0f * std::tan(degrees * kDeg), 0, 0);
+    Point3 p(10.0f * std::tan(degrees * kDegToRad), 0, 0);
     LightResult r = illuminate(*spot, p, {0, 0, 1});
     float intensity = r.reached ? r.color.r : 0.0f;
     SCOPED_TRACE(degrees);

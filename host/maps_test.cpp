@@ -10,8 +10,8 @@
 
 #include "host/gradient_noise.h"
 #include "host/image_io.h"
-#include "sdk/testing/scratch_dir.h"
 #include "sdk/testing/fake_shade_context.h"
+#include "sdk/testing/scratch_dir.h"
 #include "sdk/testing/test_objects.h"
 
 namespace host {
@@ -310,7 +310,7 @@ TEST_F(MapsTest, MissingBitmapRendersBlackAndWarnsOnce) {
   bm->SetName("Wood");
   bm->ParamBlock()->SetValue(kBmFilename, 0, dir.File("missing.png"));
   UpdateAt(bm);
-  UpdateAt(bm, 4800);
+  UpdateAt(bm, TIME_TICKSPERSEC);
   EXPECT_EQ(bm->Image(), nullptr);
   EXPECT_NE(bm->LoadError().find("missing.png"), std::string::npos);
   EXPECT_TRUE(Near(At(bm, 0.5f, 0.5f), AColor(0, 0, 0, 1)));

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <numbers>
 #include <numeric>
 #include <optional>
 #include <string_view>
@@ -26,6 +25,7 @@
 #include "host/isolated_task.h"
 #include "host/obj_scan.h"
 #include "host/scene_limits.h"
+#include "sdk/angles.h"
 
 namespace host {
 namespace {
@@ -217,7 +217,7 @@ std::vector<int> DeriveRegions(const NodePolygons& node, float hardAngleDegrees,
   const size_t np = node.polygons.size();
   std::vector<Point3> polyNormal(np);
   for (size_t i = 0; i < np; ++i) polyNormal[i] = PolygonNormal(node, node.polygons[i]);
-  const float hardCos = std::cos(hardAngleDegrees * std::numbers::pi_v<float> / 180.0f);
+  const float hardCos = std::cos(hardAngleDegrees * kPi / 180.0f);
   std::vector<uint32_t> parent(np);
   std::iota(parent.begin(), parent.end(), 0u);
   for (const auto& [key, e] : EdgeTable(node)) {

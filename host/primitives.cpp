@@ -8,17 +8,15 @@
 #include <array>
 #include <cmath>
 #include <functional>
-#include <numbers>
 #include <numeric>
 #include <sstream>
 #include <unordered_map>
 
 #include "host/teapot_data.h"
+#include "sdk/angles.h"
 
 namespace host {
 namespace {
-
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
 // Appends faces to a mesh together with their map faces in channel 1.
 class MeshBuilder {
@@ -86,7 +84,7 @@ void AddQuadGrid(MeshBuilder& b, int nu, int nv, const std::function<uint32_t(in
 }
 
 double Angle(int i, int n) {
-  return kTwoPi * static_cast<double>(i) / static_cast<double>(n);
+  return kTwoPiD * static_cast<double>(i) / static_cast<double>(n);
 }
 
 void BuildBox(Mesh& out, const Point3& size) {
@@ -126,7 +124,7 @@ void BuildSphere(Mesh& out, float radius, int around) {
   const int bands = std::max(2, around / 2);
   const uint32_t top = b.Vert(Point3(0.0f, 0.0f, radius));
   for (int i = 1; i < bands; ++i) {
-    const double theta = std::numbers::pi * i / bands;
+    const double theta = kPiD * i / bands;
     for (int j = 0; j < around; ++j) {
       const double phi = Angle(j, around);
       b.Vert(Point3(radius * std::sin(theta) * std::cos(phi),

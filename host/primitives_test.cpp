@@ -7,14 +7,12 @@
 
 #include <cmath>
 #include <limits>
-#include <numbers>
 
 #include "host/testing/mesh_checks.h"
+#include "sdk/angles.h"
 
 namespace host {
 namespace {
-
-constexpr double kPi = std::numbers::pi;
 
 PrimitiveParams Box(float x, float y, float z) {
   PrimitiveParams p;
@@ -64,9 +62,9 @@ double TrefoilLength(double R) {
   const int n = 100000;
   double length = 0.0;
   for (int i = 0; i < n; ++i) {
-    const double t = 2.0 * kPi * (i + 0.5) / n, a = 0.5 * R;
+    const double t = 2.0 * kPiD * (i + 0.5) / n, a = 0.5 * R;
     const double r = R + a * std::cos(3 * t), dr = -3 * a * std::sin(3 * t);
-    length += std::hypot(dr, 2 * r, 3 * a * std::cos(3 * t)) * 2.0 * kPi / n;
+    length += std::hypot(dr, 2 * r, 3 * a * std::cos(3 * t)) * 2.0 * kPiD / n;
   }
   return length;
 }
@@ -80,12 +78,12 @@ TEST(Primitives, ClosedShapesAreWatertightFaceOutwardsAndHoldTheirVolume) {
   };
   const Case cases[] = {
       {Box(2, 3, 4), 24.0, 1e-6},
-      {Round("sphere", 1.5f, 128), 4.0 / 3.0 * kPi * 1.5 * 1.5 * 1.5, 2e-3},
+      {Round("sphere", 1.5f, 128), 4.0 / 3.0 * kPiD * 1.5 * 1.5 * 1.5, 2e-3},
       {Round("sphere", 1.0f, 5), 0.0, 0.0},  // coarse: watertight, volume not checked
-      {Cylinder(1.0f, 2.0f, 128), kPi * 2.0, 1e-3},
+      {Cylinder(1.0f, 2.0f, 128), kPiD * 2.0, 1e-3},
       {Cylinder(1.0f, 2.0f, 3), 3.0 * std::sqrt(3.0) / 4.0 * 2.0, 1e-5},  // a prism
-      {Torus("torus", 2.0f, 0.5f, 128, 64), 2.0 * kPi * kPi * 2.0 * 0.25, 3e-3},
-      {Torus("torusKnot", 2.0f, 0.2f, 1024, 32), kPi * 0.04 * TrefoilLength(2.0), 1e-2},
+      {Torus("torus", 2.0f, 0.5f, 128, 64), 2.0 * kPiD * kPiD * 2.0 * 0.25, 3e-3},
+      {Torus("torusKnot", 2.0f, 0.2f, 1024, 32), kPiD * 0.04 * TrefoilLength(2.0), 1e-2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.params.type);

@@ -9,14 +9,13 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "sdk/angles.h"
 #include "sdk/mesh.h"
 #include "sdk/mtl.h"
 
 namespace host {
 
 namespace {
-
-constexpr float kDegToRad = 0.017453292519943295f;
 
 // Transforms every point; large meshes are split over the render threads.
 void transformPoints(const std::vector<Point3>& in, const Matrix3& tm, std::vector<Point3>& out) {

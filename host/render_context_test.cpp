@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "host/testing/render_test_scene.h"
+#include "sdk/angles.h"
 #include "sdk/notify.h"
 
 namespace host {
@@ -17,8 +18,6 @@ namespace {
 
 using render_testing::ConstantMtl;
 using render_testing::RenderTestScene;
-
-constexpr float kDeg = 0.017453292519943295f;
 
 // Runs `inspect` on the frame's context when the frame starts.
 class FrameInspector {
@@ -53,7 +52,7 @@ TEST(RenderContext, APointLandsOnThePixelMapToScreenNames) {
     SCOPED_TRACE(::testing::Message() << (c.ortho ? "parallel " : "perspective ") << c.camPoint.x
                                       << ", " << c.camPoint.y << ", " << c.camPoint.z);
     // What the conventions say, worked out by hand.
-    float scale = c.ortho ? width / viewWidth : (width / 2.0f) / std::tan(fov / 2 * kDeg);
+    float scale = c.ortho ? width / viewWidth : (width / 2.0f) / std::tan(fov / 2 * kDegToRad);
     float ratio = c.ortho ? 1.0f : -1.0f / c.camPoint.z;
     Point2 expected(width / 2.0f + c.camPoint.x * ratio * scale,
                     height / 2.0f - c.camPoint.y * ratio * scale * c.pixelAspect);
@@ -123,7 +122,7 @@ TEST(RenderContext, InstancesCarryFlagsTransformsAndCameraVertices) {
     ViewParams* vp = gc.GetViewParams();
     ASSERT_NE(vp, nullptr);
     EXPECT_EQ(vp->affineTM, gc.worldToCam);
-    EXPECT_NEAR(vp->fov, 40.0f * kDeg, 1e-6f);
+    EXPECT_NEAR(vp->fov, 40.0f * kDegToRad, 1e-6f);
   });
   ASSERT_EQ(s.Render().status, RenderStatus::kDone);
   ASSERT_EQ(seen.size(), 4u);  // the light has no mesh
@@ -137,7 +136,7 @@ TEST(RenderContext, InstancesCarryFlagsTransformsAndCameraVertices) {
   EXPECT_NE(seen[3].flags & INST_TM_NEGPARITY, 0u);
   // The mirrored one-sided box still shows its outside; its centre, x = -1.5
   // at depth 10, lies about 6.6 pixels left of the image centre.
-  float pixelsPerUnit = 16.0f / std::tan(20.0f * kDeg) / 10.0f;
+  float pixelsPerUnit = 16.0f / std::tan(20.0f * kDegToRad) / 10.0f;
   int column = static_cast<int>(16.0f - 1.5f * pixelsPerUnit);
   EXPECT_EQ(s.Pixel(column, 16).a, 1.0f);
 }

@@ -50,7 +50,8 @@ std::string checkRender(const Scene& scene, const RenderSettings& s) {
   if (!(s.pixelAspect > 0.0f) || !std::isfinite(s.pixelAspect))
     return "the pixel aspect must be a positive number";
   if (s.fps < 1 || s.fps > TIME_TICKSPERSEC)
-    return "the frame rate " + std::to_string(s.fps) + " is outside 1 .. 4800";
+    return "the frame rate " + std::to_string(s.fps) + " is outside 1 .. " +
+           std::to_string(TIME_TICKSPERSEC);
   return "";
 }
 

@@ -12,10 +12,11 @@
 
 #include "host/image_io.h"
 #include "host/testing/render_test_scene.h"
-#include "sdk/testing/scratch_dir.h"
+#include "sdk/angles.h"
 #include "sdk/interface.h"
 #include "sdk/notify.h"
 #include "sdk/testing/fake_interface.h"
+#include "sdk/testing/scratch_dir.h"
 
 namespace host {
 namespace {
@@ -27,8 +28,6 @@ using render_testing::ProbeMtl;
 using render_testing::RenderTestScene;
 using render_testing::TestEffect;
 using render_testing::TestElement;
-
-constexpr float kDeg = 0.017453292519943295f;
 
 // Records broadcasts of the render codes while alive.
 class NotificationLog {
@@ -459,7 +458,7 @@ class SubViewMtl : public ConstantMtl {
     auto view = [&](const Point3& from, const Point3& to, const Point4* plane) {
       ViewParams vp;
       vp.affineTM = Inverse(LookAtMatrix(from, to, Point3(0, 0, 1)));
-      vp.fov = 60.0f * kDeg;
+      vp.fov = 60.0f * kDegToRad;
       SubRendParams srp;
       Bitmap bm(9, 9);
       EXPECT_TRUE(rmc.Render(&bm, vp, srp, plane, plane ? 1 : 0));

@@ -5,6 +5,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "sdk/angles.h"
 #include "sdk/hold.h"
 #include "sdk/ref_graph.h"
 #include "sdk/save_load.h"
@@ -158,8 +159,6 @@ Point3 evalPoint3(Control* c, const Point3& fallback, TimeValue t, Interval& val
   c->GetValue(t, v, valid);
   return v;
 }
-
-constexpr float kDegToRad = 0.017453292519943295f;
 
 }  // namespace
 

@@ -13,14 +13,13 @@
 #include "host/cubic_map.h"
 #include "host/maps.h"
 #include "host/material_classes.h"
+#include "sdk/angles.h"
 #include "sdk/ref_graph.h"
 #include "sdk/testing/fake_shade_context.h"
 #include "sdk/testing/test_objects.h"
 
 namespace host {
 namespace {
-
-constexpr float kDeg = std::numbers::pi_v<float> / 180.0f;
 
 void UpdateAt(MtlBase* m, TimeValue t = 0) {
   Interval valid = FOREVER;
@@ -53,7 +52,7 @@ class StdMtlTest : public ::testing::Test {
   }
   // Shades with the light arriving at `degrees` from the normal (in the xz plane).
   Color ShadeWithLightAt(float degrees) {
-    light.toLight = {std::sin(degrees * kDeg), 0.0f, std::cos(degrees * kDeg)};
+    light.toLight = {std::sin(degrees * kDegToRad), 0.0f, std::cos(degrees * kDegToRad)};
     return Shade();
   }
   Color Shade() {
@@ -75,7 +74,7 @@ class StdMtlTest : public ::testing::Test {
 TEST_F(StdMtlTest, LambertShadingFollowsTheCosineLaw) {
   ASSERT_EQ(pb->GetFloat(kSmSpecularLevel), 0.0f) << "the default has no highlight";
   for (float angle : {0.0f, 30.0f, 45.0f, 60.0f, 85.0f, 90.0f, 120.0f, 180.0f}) {
-    const float cosine = std::max(std::cos(angle * kDeg), 0.0f);
+    const float cosine = std::max(std::cos(angle * kDegToRad), 0.0f);
     // Ambient follows diffuse (adLock is on by default).
     const Color expected = kDiffuse * cosine + kDiffuse * kAmbientLight;
     ExpectColorNear(ShadeWithLightAt(angle), expected, 1e-5f, std::to_string(angle));
@@ -99,7 +98,8 @@ TEST_F(StdMtlTest, HighlightPeaksInTheMirrorDirectionAndGrowsWithLevel) {
   auto specularAt = [&](float viewDegrees) {
     // The direction to the viewer at viewDegrees from the normal, on the
     // other side of it than the light at -45 (mirror) or elsewhere.
-    const Point3 toViewer(-std::sin(viewDegrees * kDeg), 0.0f, std::cos(viewDegrees * kDeg));
+    const Point3 toViewer(-std::sin(viewDegrees * kDegToRad), 0.0f,
+                          std::cos(viewDegrees * kDegToRad));
     sc.view = -toViewer;
     return (Shade() - (kDiffuse * (1.0f / std::numbers::sqrt2_v<float>)+kDiffuse * 0.1f)).r;
   };
@@ -117,7 +117,7 @@ TEST_F(StdMtlTest, HighlightPeaksInTheMirrorDirectionAndGrowsWithLevel) {
 TEST_F(StdMtlTest, GlossinessNarrowsTheHighlight) {
   pb->SetValue(kSmSpecularLevel, 0, 100.0f);
   light.toLight = {0, 0, 1};
-  const Point3 toViewer = Normalize(Point3(std::sin(20 * kDeg), 0, std::cos(20 * kDeg)));
+  const Point3 toViewer = Normalize(Point3(std::sin(20 * kDegToRad), 0, std::cos(20 * kDegToRad)));
   sc.view = -toViewer;
   const float dotNH = Normalize(toViewer + light.toLight).z;
   const float lambert = (kDiffuse * 1.1f).r;

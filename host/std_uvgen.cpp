@@ -5,14 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
-#include <numbers>
 
 #include "host/gradient_noise.h"
+#include "sdk/angles.h"
 
 namespace host {
 namespace {
-
-constexpr double kPi = std::numbers::pi;
 
 class StdUVGenClassDesc : public ClassDesc2 {
  public:
@@ -122,14 +120,14 @@ ParamBlockDesc2& CoordsBlock() {
 }
 
 float ToRadians(float degrees) {
-  return static_cast<float>(static_cast<double>(degrees) * (kPi / 180.0));
+  return static_cast<float>(static_cast<double>(degrees) * kDegToRadD);
 }
 
 // The float of degrees that reads back as exactly `radians`, where one of the
 // neighbours of the rounded conversion does, so settings files that write an
 // angle and read it back keep it bit for bit.
 float DegreesFor(float radians) {
-  const float d = static_cast<float>(static_cast<double>(radians) * (180.0 / kPi));
+  const float d = static_cast<float>(static_cast<double>(radians) * kRadToDegD);
   if (ToRadians(d) == radians) return d;
   for (float candidate : {std::nextafter(d, HUGE_VALF), std::nextafter(d, -HUGE_VALF)}) {
     if (ToRadians(candidate) == radians) return candidate;
@@ -313,7 +311,7 @@ Point3 StdUVGenImpl::EnvironmentUVW(ShadeContext& sc) const {
   // u grows clockwise seen from above, so the image is not mirrored for a
   // viewer inside the sphere; u = 0.5 looks along +x.
   const float azimuth = std::atan2(d.y, d.x);
-  const float u = 0.5f - azimuth / static_cast<float>(2.0 * kPi);
+  const float u = 0.5f - azimuth / kTwoPi;
   const float z = std::clamp(d.z, -1.0f, 1.0f);
   switch (w_.mapping) {
     case UVMAP_CYL_ENV: {
@@ -322,11 +320,11 @@ Point3 StdUVGenImpl::EnvironmentUVW(ShadeContext& sc) const {
     }
     case UVMAP_SHRINK_ENV: {
       // The image's centre is straight up, its rim straight down.
-      const float r = std::acos(z) / static_cast<float>(kPi);
+      const float r = std::acos(z) / kPi;
       return {0.5f + 0.5f * r * std::cos(azimuth), 0.5f - 0.5f * r * std::sin(azimuth), 0.0f};
     }
     default:
-      return {u, 0.5f + std::asin(z) / static_cast<float>(kPi), 0.0f};
+      return {u, 0.5f + std::asin(z) / kPi, 0.0f};
   }
 }
 

@@ -7,16 +7,14 @@
 
 #include <cmath>
 #include <functional>
-#include <numbers>
 #include <random>
 
+#include "sdk/angles.h"
 #include "sdk/testing/fake_shade_context.h"
 #include "sdk/testing/test_objects.h"
 
 namespace host {
 namespace {
-
-constexpr float kDeg = std::numbers::pi_v<float> / 180.0f;
 
 class StdUVGenTest : public ::testing::Test {
  protected:
@@ -101,11 +99,11 @@ TEST_F(StdUVGenTest, AnglesRoundTripBitForBit) {
     mismatches += (gen->*get)(0) != a;
   }
   EXPECT_EQ(mismatches, 0);
-  gen->SetWAng(90.0f * kDeg, 0);
+  gen->SetWAng(90.0f * kDegToRad, 0);
   EXPECT_FLOAT_EQ(gen->ParamBlock()->GetFloat(kUVWAngle), 90.0f) << "stored in degrees";
   // A value set through the block (scene files) reads back converted.
   gen->ParamBlock()->SetValue(kUVWAngle, 0, 45.0f);
-  EXPECT_FLOAT_EQ(gen->GetWAng(0), 45.0f * kDeg);
+  EXPECT_FLOAT_EQ(gen->GetWAng(0), 45.0f * kDegToRad);
 }
 
 TEST_F(StdUVGenTest, OffsetsTilingAndRotationTransformKnownCoordinates) {
@@ -130,7 +128,7 @@ TEST_F(StdUVGenTest, OffsetsTilingAndRotationTransformKnownCoordinates) {
   for (const Case& c : cases) {
     gen->SetUOffs(c.uOff, 0), gen->SetVOffs(c.vOff, 0);
     gen->SetUScl(c.uTile, 0), gen->SetVScl(c.vTile, 0);
-    gen->SetUAng(c.uAng * kDeg, 0), gen->SetWAng(c.wAng * kDeg, 0);
+    gen->SetUAng(c.uAng * kDegToRad, 0), gen->SetWAng(c.wAng * kDegToRad, 0);
     const Point2 out = Map(c.in);
     EXPECT_NEAR(out.x, c.out.x, 1e-5f) << c.name;
     EXPECT_NEAR(out.y, c.out.y, 1e-5f) << c.name;
@@ -195,7 +193,7 @@ TEST_F(StdUVGenTest, SphericalEnvironmentLooksAlongTheReflectVectorInWorldSpace)
   Interval valid = FOREVER;
   gen->Update(0, valid);
   // Camera space turned so that camera +y is world +z.
-  sc.camToWorld = RotateXMatrix(90.0f * kDeg);
+  sc.camToWorld = RotateXMatrix(90.0f * kDegToRad);
   sc.SetAllNormals({0.0f, 0.0f, 1.0f});
   struct Case {
     Point3 worldReflect;

@@ -10,7 +10,7 @@
 // nothing sets.
 //
 // Including this header gives the whole parameter-block API (descriptors,
-// ParamDef, PB2Value, controllers).
+// ParamDef, PB2Value, the ParamDef builders, controllers).
 #pragma once
 
 #include <string>
@@ -18,6 +18,7 @@
 
 #include "sdk/controllers.h"
 #include "sdk/param_block_desc.h"
+#include "sdk/param_builders.h"
 #include "sdk/param_def.h"
 #include "sdk/reference.h"
 

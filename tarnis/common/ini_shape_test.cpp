@@ -14,8 +14,6 @@
 namespace tarnis {
 namespace {
 
-using shape_testing::kPi;
-
 class IniHandlerShape : public shape_testing::ShapeTest {};
 
 // A shape with one node of each type.

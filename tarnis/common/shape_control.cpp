@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numbers>
 
+#include "sdk/angles.h"
 #include "tarnis/common/shape_control_class_desc.h"
 #include "tarnis/resources/string_table.h"
 
@@ -13,13 +13,7 @@ namespace tarnis {
 
 namespace {
 
-constexpr float kPi = std::numbers::pi_v<float>;
-constexpr float kTwoPi = 2.0f * kPi;
 constexpr int kResetNumCtrls[] = {1129, 1130};
-
-ParamDef Table(ParamID id, const char* name, ParamType2 type, ParamRange range = {}) {
-  return {.id = id, .internalName = name, .type = type, .range = range};
-}
 
 // An angle outside [-pi, pi] brought into (-pi, pi]; angles inside stay as
 // they are, so a stored -pi keeps its value.
@@ -75,24 +69,22 @@ Point2 ShapePosition(float angle, float radius) {
 }
 
 ParamBlockDesc2* ShapeBlockDesc() {
-  static ParamBlockDesc2 desc{{.id = kShapeBlockID,
-                               .internalName = "main",
-                               .ownerRef = kShapeBlockRef,
-                               .flags = P_AUTO_CONSTRUCT},
-                              {Table(kPolyNodeAngle, "polyNodeAngle", TYPE_FLOAT_TAB),
-                               Table(kPolyNodeRadius, "polyNodeRadius", TYPE_FLOAT_TAB,
-                                     {0.0f, std::numeric_limits<float>::infinity()}),
-                               {.id = kPolyNodeResetNum,
-                                .internalName = "polyNodeResetNum",
-                                .type = TYPE_INT,
-                                .def = 6,
-                                .range = {3.0f, 32.0f},
-                                .ui = {.control = ParamControl::kSpinner,
-                                       .ctrlIds = {kResetNumCtrls[0], kResetNumCtrls[1]},
-                                       .spinnerScale = 1.0f}},
-                               Table(kPolyNodeType, "polyNodeTYPE", TYPE_INT_TAB, {0.0f, 2.0f}),
-                               Table(kPolyHandle0, "polyHandle0", TYPE_POINT3_TAB),
-                               Table(kPolyHandle1, "polyHandle1", TYPE_POINT3_TAB)}};
+  static ParamBlockDesc2 desc{
+      AutoBlockHeader(kShapeBlockID, "main", kShapeBlockRef),
+      {PlainParam(kPolyNodeAngle, "polyNodeAngle", TYPE_FLOAT_TAB),
+       PlainParam(kPolyNodeRadius, "polyNodeRadius", TYPE_FLOAT_TAB, {},
+                  {0.0f, std::numeric_limits<float>::infinity()}),
+       {.id = kPolyNodeResetNum,
+        .internalName = "polyNodeResetNum",
+        .type = TYPE_INT,
+        .def = 6,
+        .range = {3.0f, 32.0f},
+        .ui = {.control = ParamControl::kSpinner,
+               .ctrlIds = {kResetNumCtrls[0], kResetNumCtrls[1]},
+               .spinnerScale = 1.0f}},
+       PlainParam(kPolyNodeType, "polyNodeTYPE", TYPE_INT_TAB, {}, {0.0f, 2.0f}),
+       PlainParam(kPolyHandle0, "polyHandle0", TYPE_POINT3_TAB),
+       PlainParam(kPolyHandle1, "polyHandle1", TYPE_POINT3_TAB)}};
   return &desc;
 }
 
@@ -100,9 +92,13 @@ void BindShapeBlock(ClassDesc2* cd) {
   ShapeBlockDesc()->SetClassDesc(cd);
 }
 
+PluginClassDesc<QvPolygonCtrl>* GetQvPolygonCtrlDesc() {
+  return PluginClassDesc<QvPolygonCtrl>::Get();
+}
+
 const char* ShapeParamDisplayName(ParamID id) {
   if (id < kPolyNodeAngle || id > kPolyHandle1) return "";
-  const char* text = FindString(700 + id);
+  const char* text = FindString(kStrShapeParamNames + id);
   return text ? text : "";
 }
 
@@ -227,7 +223,7 @@ bool QvPolygonCtrl::DeleteNode(int i) {
 
 float QvPolygonCtrl::RadiusAt(float theta) const {
   if (radius_.empty() || !std::isfinite(theta)) return 1.0f;
-  float a = std::fmod((theta + kPi) * 57.295776f, 360.0f);
+  float a = std::fmod((theta + kPi) * kRadToDeg, 360.0f);
   if (a < 0.0f) a += 360.0f;
   // Adding a whole turn to a tiny negative value can round up to 360.
   if (a >= 360.0f) a = 0.0f;

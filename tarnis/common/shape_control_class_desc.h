@@ -1,27 +1,25 @@
-// QvPolygonCtrlClassDesc: the class descriptor of the shape control
-// ("QvPolygonCtrl", a reference target the host does not offer in its
-// public lists).
+// The class descriptor of the shape control ("QvPolygonCtrl", a reference
+// target the host does not offer in its public lists; its class name is the
+// fixed name, not a string-table text).
 #pragma once
 
-#include "sdk/class_desc.h"
+#include "tarnis/common/shape_control.h"
+#include "tarnis/plugin/plugin_class_desc.h"
 
 namespace tarnis {
 
-class QvPolygonCtrlClassDesc : public ClassDesc2 {
- public:
-  int IsPublic() override { return 0; }
-  // A new shape control (as a ReferenceTarget*), or null when memory runs out.
-  void* Create(bool loading) override;
-  // The fixed name "QvPolygonCtrl", not a string-table text.
-  const char* ClassName() override { return "QvPolygonCtrl"; }
-  SClass_ID SuperClassID() override { return REF_TARGET_CLASS_ID; }
-  Class_ID ClassID() override;
-  const char* Category() override { return ""; }
-  const char* InternalName() override { return "QvPolygonCtrl"; }
-  ModuleHandle HInstance() override;
+template <>
+struct PluginClassTraits<QvPolygonCtrl> {
+  static constexpr bool kPublic = false;
+  static constexpr const char* kInternalName = "QvPolygonCtrl";
+  static constexpr const char* kClassName = "QvPolygonCtrl";
+  static constexpr SClass_ID kSuperClassID = REF_TARGET_CLASS_ID;
+  static constexpr Class_ID kClassID = kQvPolygonCtrlClassID;
+  static constexpr const char* kCategory = "";
+  static void BindBlocks(ClassDesc2* cd) { BindShapeBlock(cd); }
 };
 
 // The descriptor, with the block "main" bound to it on first use.
-QvPolygonCtrlClassDesc* GetQvPolygonCtrlDesc();
+PluginClassDesc<QvPolygonCtrl>* GetQvPolygonCtrlDesc();
 
 }  // namespace tarnis

@@ -17,8 +17,6 @@
 namespace tarnis {
 namespace {
 
-using shape_testing::kPi;
-
 class QvPolygonCtrlTest : public shape_testing::ShapeTest {};
 
 // The direction of table entry j.
@@ -27,7 +25,7 @@ float EntryAngle(int j) {
 }
 
 TEST(QvPolygonCtrlClassDesc, DescribesTheControlAndFollowsTheLineSettingInTheClassTable) {
-  QvPolygonCtrlClassDesc* cd = GetQvPolygonCtrlDesc();
+  ClassDesc2* cd = GetQvPolygonCtrlDesc();
   EXPECT_EQ(cd->SuperClassID(), 0x200);
   EXPECT_EQ(cd->ClassID(), Class_ID(0x54022257, 0x0814EBFB));
   EXPECT_STREQ(cd->ClassName(), "QvPolygonCtrl");

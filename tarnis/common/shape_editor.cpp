@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
+#include "sdk/angles.h"
 #include "sdk/hold.h"
 #include "tarnis/resources/string_table.h"
 
@@ -12,14 +12,12 @@ namespace tarnis {
 
 namespace {
 
-constexpr float kPi = std::numbers::pi_v<float>;
-constexpr float kTwoPi = 2.0f * kPi;
 // The least angle kept between a moved node and its neighbours, so that
 // two nodes never share a direction.
 constexpr float kMinGap = 1e-3f;
 
 const char* UndoName() {
-  const char* text = FindString(9183);
+  const char* text = FindString(kStrParameterChange);
   return text ? text : "";
 }
 

@@ -13,7 +13,6 @@ namespace tarnis {
 namespace {
 
 using shape_testing::InAngleOrder;
-using shape_testing::kPi;
 
 constexpr char kUndoName[] = "Parameter change";
 

@@ -6,17 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 #include <vector>
 
+#include "sdk/angles.h"
 #include "sdk/hold.h"
 #include "sdk/param_block.h"
 #include "tarnis/common/shape_control.h"
 #include "tarnis/common/shape_control_class_desc.h"
 
 namespace tarnis::shape_testing {
-
-inline constexpr float kPi = std::numbers::pi_v<float>;
 
 // A new control made through its descriptor, with the classes a saved graph
 // needs in the class directory; the undo stack is emptied afterwards.
@@ -46,8 +44,8 @@ class ShapeTest : public ::testing::Test {
 
 // The counter-clockwise turn from a to b, in [0, 2pi).
 inline float TurnBetween(float a, float b) {
-  float d = std::fmod(b - a, 2.0f * kPi);
-  return d < 0.0f ? d + 2.0f * kPi : d;
+  float d = std::fmod(b - a, kTwoPi);
+  return d < 0.0f ? d + kTwoPi : d;
 }
 
 // True when going through the list once turns around the circle once, each
@@ -61,7 +59,7 @@ inline bool InAngleOrder(const QvPolygonCtrl& ctrl) {
     if (step <= 0.0f) return false;
     total += step;
   }
-  return std::abs(total - 2.0f * kPi) < 1e-3f;
+  return std::abs(total - kTwoPi) < 1e-3f;
 }
 
 }  // namespace tarnis::shape_testing

@@ -18,7 +18,9 @@ __attribute__((constructor)) void OnModuleLoad() {
 
 }  // namespace
 
-TARNIS_PLUGIN_EXPORT const char* LibDescription() { return tarnis::GetString(1); }
+TARNIS_PLUGIN_EXPORT const char* LibDescription() {
+  return tarnis::GetString(tarnis::kStrLibDescription);
+}
 
 TARNIS_PLUGIN_EXPORT int LibNumberClasses() {
   return static_cast<int>(tarnis::ClassTable().size());
@@ -29,6 +31,10 @@ TARNIS_PLUGIN_EXPORT ClassDesc* LibClassDesc(int i) {
   return tarnis::ModuleSetup().ClassDesc(i);
 }
 
-TARNIS_PLUGIN_EXPORT unsigned long LibVersion() { return GetSDKVersion(); }
+TARNIS_PLUGIN_EXPORT unsigned long LibVersion() {
+  return GetSDKVersion();
+}
 
-TARNIS_PLUGIN_EXPORT int CanAutoDefer() { return 0; }
+TARNIS_PLUGIN_EXPORT int CanAutoDefer() {
+  return 0;
+}

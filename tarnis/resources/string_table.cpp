@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tarnis/resources/string_ids.h"
+
 namespace tarnis {
 
 namespace {
@@ -20,8 +22,8 @@ char gBuffer[256];
 // its own texts here as it lands.
 const std::unordered_map<int, const char*>& table() {
   static const std::unordered_map<int, const char*> texts = {
-      {1, "Tarnis (KORVO)"},
-      {9183, "Parameter change"},
+      {kStrLibDescription, "Tarnis (KORVO)"},
+      {kStrParameterChange, "Parameter change"},
       // Blend modes.
       {50, "Normal"},
       {51, "Add"},
@@ -40,27 +42,27 @@ const std::unordered_map<int, const char*>& table() {
       {64, "Color"},
       {65, "Luminosity"},
       // Progress stages of the line engine.
-      {673, "Detecting object edges"},
-      {674, "Detecting intersection edges"},
-      {675, "[Tarnis] Linking edges, process 1"},
-      {676, "[Tarnis] Linking edges, process 2"},
-      {677, "[Tarnis] Drawing lines"},
+      {kStrDetectingObjectEdges, "Detecting object edges"},
+      {kStrDetectingIntersectionEdges, "Detecting intersection edges"},
+      {kStrLinkingEdges1, "[Tarnis] Linking edges, process 1"},
+      {kStrLinkingEdges2, "[Tarnis] Linking edges, process 2"},
+      {kStrDrawingLines, "[Tarnis] Drawing lines"},
       // Class names shown.
-      {500, "Tarnis Line"},
-      {600, "Tarnis Line Set"},
+      {kStrLineEffectClassName, "Tarnis Line"},
+      {kStrLineSetClassName, "Tarnis Line Set"},
       {800, "Tarnis Line"},
       {850, "Tarnis Material"},
       {1011, "Tarnis File Output"},
       {1001, "Tarnis"},
-      {900, "Tarnis Line Brush"},
-      {136, "Tarnis Line Setting"},
+      {kStrBrushClassName, "Tarnis Line Brush"},
+      {kStrLineSettingClassName, "Tarnis Line Setting"},
       // Parameters of the shape control, by parameter id from 700.
-      {700, "Node angle"},
-      {701, "Node radius"},
-      {702, "Nodes on reset"},
-      {703, "Node type"},
-      {704, "Handle 0"},
-      {705, "Handle 1"},
+      {kStrShapeParamNames + 0, "Node angle"},
+      {kStrShapeParamNames + 1, "Node radius"},
+      {kStrShapeParamNames + 2, "Nodes on reset"},
+      {kStrShapeParamNames + 3, "Node type"},
+      {kStrShapeParamNames + 4, "Handle 0"},
+      {kStrShapeParamNames + 5, "Handle 1"},
   };
   return texts;
 }

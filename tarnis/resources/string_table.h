@@ -1,7 +1,8 @@
-// The plug-in's user-interface texts, looked up by number. The texts are
-// English; other languages come from the message catalogue of the text
-// domain "tarnis" (GNU gettext), chosen by the process's LC_MESSAGES locale
-// and LANGUAGE. The catalogue is looked for beside the installed module
+// The plug-in's user-interface texts, looked up by number (the numbers are
+// named in string_ids.h). The texts are English; other languages come from
+// the message catalogue of the text domain "tarnis" (GNU gettext), chosen by
+// the process's LC_MESSAGES locale and LANGUAGE. The catalogue is looked for beside the installed
+// module
 // (../../../share/locale from lib/tarnis/plugins) and then in the build tree.
 //
 // GetString copies the text into one shared buffer of 256 characters and
@@ -11,6 +12,7 @@
 #pragma once
 
 #include "sdk/class_desc.h"
+#include "tarnis/resources/string_ids.h"
 
 namespace tarnis {
 

@@ -32,6 +32,10 @@ std::string SlotText(int slot) {
 
 }  // namespace
 
+PluginClassDesc<Brush>* GetBrushDesc() {
+  return PluginClassDesc<Brush>::Get();
+}
+
 Brush::Brush(bool loading) : loading_(loading) {
   // The shared tables are filled with the first brush, not in the middle of
   // a render.
@@ -242,7 +246,9 @@ ReferenceTarget* Brush::Clone(RemapDir& remap) {
 
 // --- Saving and loading ---------------------------------------------------------------
 
-IOResult Brush::Save(ISave* isave) { return SaveName(isave); }
+IOResult Brush::Save(ISave* isave) {
+  return SaveName(isave);
+}
 
 IOResult Brush::Load(ILoad* iload) {
   loading_ = true;

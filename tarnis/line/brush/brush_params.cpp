@@ -1,6 +1,7 @@
 #include "tarnis/line/brush/brush_params.h"
 
 #include "sdk/class_desc.h"
+#include "sdk/param_builders.h"
 #include "tarnis/common/ini_handler.h"
 
 namespace tarnis {
@@ -9,147 +10,145 @@ namespace {
 
 constexpr uint32_t kAnim = P_ANIMATABLE;
 
-ParamBlockHeader Header(int id, const char* name) {
-  return {.id = id, .internalName = name, .ownerRef = id, .flags = P_AUTO_CONSTRUCT};
-}
-
-ParamDef Float(ParamID id, const char* name, float def, float min, float max) {
-  return {.id = id,
-          .internalName = name,
-          .type = TYPE_FLOAT,
-          .flags = kAnim,
-          .def = def,
-          .range = {min, max},
-          .ui = {.control = ParamControl::kSpinner}};
-}
-
-ParamDef Int(ParamID id, const char* name, uint32_t flags, int def, int min, int max,
-             std::vector<std::string> choices = {}) {
-  const ParamControl control = choices.empty() ? ParamControl::kSpinner : ParamControl::kCombo;
-  return {.id = id,
-          .internalName = name,
-          .type = TYPE_INT,
-          .flags = flags,
-          .def = def,
-          .range = {static_cast<float>(min), static_cast<float>(max)},
-          .ui = {.control = control, .items = std::move(choices)}};
-}
-
-ParamDef Bool(ParamID id, const char* name, bool def) {
-  return {.id = id,
-          .internalName = name,
-          .type = TYPE_BOOL,
-          .flags = kAnim,
-          .def = def,
-          .ui = {.control = ParamControl::kCheckbox}};
-}
-
-// A map that lives in the brush's own reference slot `ref`.
-ParamDef Map(ParamID id, const char* name, int ref) {
-  return {.id = id,
-          .internalName = name,
-          .type = TYPE_TEXMAP,
-          .flags = P_OWNERS_REF,
-          .ownerRef = ref,
-          .ui = {.control = ParamControl::kMapButton}};
-}
-
 ParamBlockDesc2& ParametersBlock() {
   static ParamBlockDesc2 desc{
-      Header(kBrushBlockParameters, "parameters"),
+      AutoBlockHeader(kBrushBlockParameters, "parameters", kBrushBlockParameters),
       {
-          Float(kBrushMapMapOpacity, "brushMapMapOpacity", 100.0f, 0.0f, 100.0f),
-          Bool(kBrushMapMapEnable, "brushMapMapEnable", true),
-          Map(kBrushMapMap, "brushMapMap", kBrushTipMapRef),
-          Int(kBrushMapType, "brushMapType", 0, kTipFlat, 0, 3, {"通常", "複数", "単純"}),
-          Float(kBrushMapStretch, "brushMapStretch", 0.0f, -100.0f, 100.0f),
-          Float(kBrushMapStretchRnd, "brushMapStretchRnd", 0.0f, 0.0f, 100.0f),
-          Float(kBrushMapAngle, "brushMapAngle", 0.0f, -3600.0f, 3600.0f),
-          Float(kBrushMapAngleRnd, "brushMapAngleRnd", 0.0f, 0.0f, 360.0f),
-          Float(kBrushMapGroove, "brushMapGroove", 0.0f, 0.0f, 100.0f),
-          Int(kBrushMapGrooveNUM, "brushMapGrooveNUM", kAnim, 5, 3, 20),
-          Float(kBrushMapSize, "brushMapSize", 16.0f, 0.1f, 100.0f),
-          Float(kBrushMapSizeRnd, "brushMapSizeRnd", 80.0f, 0.0f, 100.0f),
-          Float(kBrushMapAnti, "brushMapAnti", 50.0f, 0.0f, 1000.0f),
-          Float(kBrushMapHSpace, "brushMapHSpace", 10.0f, 0.0f, 100.0f),
-          Float(kBrushMapHSpaceRand, "brushMapHSpaceRand", 100.0f, 0.0f, 100.0f),
-          Float(kBrushMapVSpace, "brushMapVSpace", 10.0f, 0.0f, 100.0f),
-          Float(kBrushMapVSpaceRand, "brushMapVSpaceRand", 100.0f, 0.0f, 100.0f),
-          Float(kBrushMapDampStart, "brushMapDampStart", 100.0f, 0.0f, 100.0f),
-          Float(kBrushMapDampEnd, "brushMapDampEnd", 100.0f, 0.0f, 100.0f),
+          FloatSpinnerParam(kBrushMapMapOpacity, "brushMapMapOpacity", TYPE_FLOAT, kAnim, 100.0f,
+                            {0.0f, 100.0f}),
+          CheckboxParam(kBrushMapMapEnable, "brushMapMapEnable", kAnim, true),
+          OwnedMapParam(kBrushMapMap, "brushMapMap", kBrushTipMapRef),
+          IntComboParam(kBrushMapType, "brushMapType", 0, kTipFlat, {0, 3},
+                        {"通常", "複数", "単純"}),
+          FloatSpinnerParam(kBrushMapStretch, "brushMapStretch", TYPE_FLOAT, kAnim, 0.0f,
+                            {-100.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapStretchRnd, "brushMapStretchRnd", TYPE_FLOAT, kAnim, 0.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapAngle, "brushMapAngle", TYPE_FLOAT, kAnim, 0.0f,
+                            {-3600.0f, 3600.0f}),
+          FloatSpinnerParam(kBrushMapAngleRnd, "brushMapAngleRnd", TYPE_FLOAT, kAnim, 0.0f,
+                            {0.0f, 360.0f}),
+          FloatSpinnerParam(kBrushMapGroove, "brushMapGroove", TYPE_FLOAT, kAnim, 0.0f,
+                            {0.0f, 100.0f}),
+          IntSpinnerParam(kBrushMapGrooveNUM, "brushMapGrooveNUM", kAnim, 5, {3, 20}),
+          FloatSpinnerParam(kBrushMapSize, "brushMapSize", TYPE_FLOAT, kAnim, 16.0f,
+                            {0.1f, 100.0f}),
+          FloatSpinnerParam(kBrushMapSizeRnd, "brushMapSizeRnd", TYPE_FLOAT, kAnim, 80.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapAnti, "brushMapAnti", TYPE_FLOAT, kAnim, 50.0f,
+                            {0.0f, 1000.0f}),
+          FloatSpinnerParam(kBrushMapHSpace, "brushMapHSpace", TYPE_FLOAT, kAnim, 10.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapHSpaceRand, "brushMapHSpaceRand", TYPE_FLOAT, kAnim, 100.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapVSpace, "brushMapVSpace", TYPE_FLOAT, kAnim, 10.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapVSpaceRand, "brushMapVSpaceRand", TYPE_FLOAT, kAnim, 100.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapDampStart, "brushMapDampStart", TYPE_FLOAT, kAnim, 100.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapDampEnd, "brushMapDampEnd", TYPE_FLOAT, kAnim, 100.0f,
+                            {0.0f, 100.0f}),
       }};
   return desc;
 }
 
 ParamBlockDesc2& StrokeBlock() {
   static ParamBlockDesc2 desc{
-      Header(kBrushBlockStroke, "brush_stroke"),
+      AutoBlockHeader(kBrushBlockStroke, "brush_stroke", kBrushBlockStroke),
       {
-          Int(kBrushMapStrokeType, "brushMapStrokeType", 0, 0, 0, 3,
-              {"通常", "レーキ", "ランダム"}),
-          Int(kBrushMapstrokeType2, "brushMapstrokeType2", 0, 0, 0, 2, {"実線", "破線"}),
-          Float(kBrushMapStrokeLength, "brushMapStrokeLength", 5.0f, 1.0f, 10000.0f),
-          Float(kBrushMapStrokeLengthRnd, "brushMapStrokeLengthRnd", 0.0f, 0.0f, 100.0f),
-          Float(kBrushMapStrokeSizeRnd, "brushMapStrokeSizeRnd", 0.0f, 0.0f, 100.0f),
-          Float(kBrushMapSpacing, "brushMapSpacing", 5.0f, 1.0f, 100.0f),
-          Float(kBrushMapSpaceingRnd, "brushMapSpaceingRnd", 0.0f, 0.0f, 100.0f),
-          Float(kBrushMapOvershoot, "brushMapOvershoot", 0.0f, 0.0f, 100.0f),
-          Float(kBrushMapOvershootRnd, "brushMapOvershootRnd", 0.0f, 0.0f, 100.0f),
-          Int(kBrushMapMultiple, "brushMapMultiple", kAnim, 1, 1, 10),
-          Int(kBrushMapMultipleRnd, "brushMapMultipleRnd", kAnim, 0, 0, 10),
-          Float(kBrushMapNormalOffset, "brushMapNormalOffset", 0.0f, -1000.0f, 1000.0f),
-          Float(kBrushMapNormalOffsetRnd, "brushMapNormalOffsetRnd", 0.0f, 0.0f, 100.0f),
-          Float(kBrushMapOffsetX, "brushMapOffsetX", 0.0f, -100.0f, 100.0f),
-          Float(kBrushMapOffsetXRnd, "brushMapOffsetXRnd", 0.0f, 0.0f, 100.0f),
-          Float(kBrushMapOffsetY, "brushMapOffsetY", 0.0f, -100.0f, 100.0f),
-          Float(kBrushMapOffsetYRnd, "brushMapOffsetYRnd", 0.0f, 0.0f, 100.0f),
-          Float(kLimitAngle, "limitAngle", 90.0f, 0.0f, 180.0f),
-          Float(kMinimumLength, "minimumLength", 2.0f, 0.0f, 100.0f),
-          Float(kCombineLength, "combineLength", 2.0f, 0.0f, 100.0f),
-          Float(kDirectionAngle, "directionAngle", -30.0f, -180.0f, 180.0f),
-          Int(kLoopDirection, "loopDirection", 0, 1, 0, 1, {"時計回り", "反時計回り"}),
+          IntComboParam(kBrushMapStrokeType, "brushMapStrokeType", 0, 0, {0, 3},
+                        {"通常", "レーキ", "ランダム"}),
+          IntComboParam(kBrushMapstrokeType2, "brushMapstrokeType2", 0, 0, {0, 2},
+                        {"実線", "破線"}),
+          FloatSpinnerParam(kBrushMapStrokeLength, "brushMapStrokeLength", TYPE_FLOAT, kAnim, 5.0f,
+                            {1.0f, 10000.0f}),
+          FloatSpinnerParam(kBrushMapStrokeLengthRnd, "brushMapStrokeLengthRnd", TYPE_FLOAT, kAnim,
+                            0.0f, {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapStrokeSizeRnd, "brushMapStrokeSizeRnd", TYPE_FLOAT, kAnim,
+                            0.0f, {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapSpacing, "brushMapSpacing", TYPE_FLOAT, kAnim, 5.0f,
+                            {1.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapSpaceingRnd, "brushMapSpaceingRnd", TYPE_FLOAT, kAnim, 0.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapOvershoot, "brushMapOvershoot", TYPE_FLOAT, kAnim, 0.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapOvershootRnd, "brushMapOvershootRnd", TYPE_FLOAT, kAnim, 0.0f,
+                            {0.0f, 100.0f}),
+          IntSpinnerParam(kBrushMapMultiple, "brushMapMultiple", kAnim, 1, {1, 10}),
+          IntSpinnerParam(kBrushMapMultipleRnd, "brushMapMultipleRnd", kAnim, 0, {0, 10}),
+          FloatSpinnerParam(kBrushMapNormalOffset, "brushMapNormalOffset", TYPE_FLOAT, kAnim, 0.0f,
+                            {-1000.0f, 1000.0f}),
+          FloatSpinnerParam(kBrushMapNormalOffsetRnd, "brushMapNormalOffsetRnd", TYPE_FLOAT, kAnim,
+                            0.0f, {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapOffsetX, "brushMapOffsetX", TYPE_FLOAT, kAnim, 0.0f,
+                            {-100.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapOffsetXRnd, "brushMapOffsetXRnd", TYPE_FLOAT, kAnim, 0.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapOffsetY, "brushMapOffsetY", TYPE_FLOAT, kAnim, 0.0f,
+                            {-100.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapOffsetYRnd, "brushMapOffsetYRnd", TYPE_FLOAT, kAnim, 0.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kLimitAngle, "limitAngle", TYPE_FLOAT, kAnim, 90.0f, {0.0f, 180.0f}),
+          FloatSpinnerParam(kMinimumLength, "minimumLength", TYPE_FLOAT, kAnim, 2.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kCombineLength, "combineLength", TYPE_FLOAT, kAnim, 2.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kDirectionAngle, "directionAngle", TYPE_FLOAT, kAnim, -30.0f,
+                            {-180.0f, 180.0f}),
+          IntComboParam(kLoopDirection, "loopDirection", 0, 1, {0, 1}, {"時計回り", "反時計回り"}),
       }};
   return desc;
 }
 
 ParamBlockDesc2& NoiseBlock() {
   static ParamBlockDesc2 desc{
-      Header(kBrushBlockNoise, "noise"),
+      AutoBlockHeader(kBrushBlockNoise, "noise", kBrushBlockNoise),
       {
-          Bool(kBrushNoiseEnable, "brushNoiseEnable", false),
-          Map(kBrushNoiseMap, "brushNoiseMap", kBrushNoiseMapRef),
-          Float(kBrushMapNoiseMapOpacity, "brushMapNoiseMapOpacity", 5.0f, 0.0f, 100.0f),
-          Bool(kBrushNoiseMapEnable, "brushNoiseMapEnable", true),
-          Float(kBrushMapNoiseAmp, "brushMapNoiseAmp", 5.0f, 0.0f, 100.0f),
-          Float(kBrushMapNoiseAmpRandom, "brushMapNoiseAmpRandom", 0.0f, 0.0f, 100.0f),
-          Float(kBrushMapNoisePeriod, "brushMapNoisePeriod", 100.0f, 5.0f, 1000.0f),
-          Float(kBrushMapNoisePeriodRandom, "brushMapNoisePeriodRandom", 0.0f, 0.0f, 100.0f),
-          Float(kBrushMapNoisePhase, "brushMapNoisePhase", 0.0f, -9999.9f, 9999.9f),
-          Float(kBrushMapNoisePhaseRandom, "brushMapNoisePhaseRandom", 0.0f, 0.0f, 100.0f),
+          CheckboxParam(kBrushNoiseEnable, "brushNoiseEnable", kAnim, false),
+          OwnedMapParam(kBrushNoiseMap, "brushNoiseMap", kBrushNoiseMapRef),
+          FloatSpinnerParam(kBrushMapNoiseMapOpacity, "brushMapNoiseMapOpacity", TYPE_FLOAT, kAnim,
+                            5.0f, {0.0f, 100.0f}),
+          CheckboxParam(kBrushNoiseMapEnable, "brushNoiseMapEnable", kAnim, true),
+          FloatSpinnerParam(kBrushMapNoiseAmp, "brushMapNoiseAmp", TYPE_FLOAT, kAnim, 5.0f,
+                            {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapNoiseAmpRandom, "brushMapNoiseAmpRandom", TYPE_FLOAT, kAnim,
+                            0.0f, {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapNoisePeriod, "brushMapNoisePeriod", TYPE_FLOAT, kAnim, 100.0f,
+                            {5.0f, 1000.0f}),
+          FloatSpinnerParam(kBrushMapNoisePeriodRandom, "brushMapNoisePeriodRandom", TYPE_FLOAT,
+                            kAnim, 0.0f, {0.0f, 100.0f}),
+          FloatSpinnerParam(kBrushMapNoisePhase, "brushMapNoisePhase", TYPE_FLOAT, kAnim, 0.0f,
+                            {-9999.9f, 9999.9f}),
+          FloatSpinnerParam(kBrushMapNoisePhaseRandom, "brushMapNoisePhaseRandom", TYPE_FLOAT,
+                            kAnim, 0.0f, {0.0f, 100.0f}),
       }};
   return desc;
 }
 
 ParamBlockDesc2& DampSizeBlock() {
-  static ParamBlockDesc2 desc{Header(kBrushBlockDampSize, "damp_size"),
-                              {Bool(kBrushDampSizeEnable, "brushDampSizeEnable", false)}};
+  static ParamBlockDesc2 desc{
+      AutoBlockHeader(kBrushBlockDampSize, "damp_size", kBrushBlockDampSize),
+      {CheckboxParam(kBrushDampSizeEnable, "brushDampSizeEnable", kAnim, false)}};
   return desc;
 }
 
 ParamBlockDesc2& DampAlphaBlock() {
-  static ParamBlockDesc2 desc{Header(kBrushBlockDampAlpha, "damp_alpha"),
-                              {Bool(kBrushDampAlphaEnable, "brushDampAlphaEnable", false)}};
+  static ParamBlockDesc2 desc{
+      AutoBlockHeader(kBrushBlockDampAlpha, "damp_alpha", kBrushBlockDampAlpha),
+      {CheckboxParam(kBrushDampAlphaEnable, "brushDampAlphaEnable", kAnim, false)}};
   return desc;
 }
 
 ParamBlockDesc2& ColorModBlock() {
-  static ParamBlockDesc2 desc{Header(kBrushBlockColorMod, "color_mod"),
-                              {
-                                  Int(kColorModType, "colorModType", 0, 0, 0, 1, {"RGB", "HSV"}),
-                                  Float(kColorModR, "colorModR", 0.0f, 0.0f, 100.0f),
-                                  Float(kColorModG, "colorModG", 0.0f, 0.0f, 100.0f),
-                                  Float(kColorModB, "colorModB", 0.0f, 0.0f, 100.0f),
-                              }};
+  static ParamBlockDesc2 desc{
+      AutoBlockHeader(kBrushBlockColorMod, "color_mod", kBrushBlockColorMod),
+      {
+          IntComboParam(kColorModType, "colorModType", 0, 0, {0, 1}, {"RGB", "HSV"}),
+          FloatSpinnerParam(kColorModR, "colorModR", TYPE_FLOAT, kAnim, 0.0f, {0.0f, 100.0f}),
+          FloatSpinnerParam(kColorModG, "colorModG", TYPE_FLOAT, kAnim, 0.0f, {0.0f, 100.0f}),
+          FloatSpinnerParam(kColorModB, "colorModB", TYPE_FLOAT, kAnim, 0.0f, {0.0f, 100.0f}),
+      }};
   return desc;
 }
 

@@ -197,13 +197,13 @@ TEST(Brush, WorkingCopyIsValidAsLongAsItsAnimatedValues) {
   IParamBlock2* pb = brush.Block(kBrushBlockParameters);
   ASSERT_NE(pb->MakeAnimated(kBrushMapAngle, KeyInterp::kLinear), nullptr);
   pb->SetValue(kBrushMapAngle, 0, 0.0f);
-  pb->SetValue(kBrushMapAngle, 4800, 90.0f);
+  pb->SetValue(kBrushMapAngle, TIME_TICKSPERSEC, 90.0f);
   Interval valid = FOREVER;
-  brush.Update(2400, valid);
+  brush.Update(TIME_TICKSPERSEC / 2, valid);
   EXPECT_FLOAT_EQ(brush.Values().tip.angle, 45.0f);
   EXPECT_FALSE(valid.IsInfinite());
-  EXPECT_TRUE(valid.InInterval(2400));
-  EXPECT_FALSE(brush.Validity(2400).InInterval(4800));
+  EXPECT_TRUE(valid.InInterval(TIME_TICKSPERSEC / 2));
+  EXPECT_FALSE(brush.Validity(TIME_TICKSPERSEC / 2).InInterval(TIME_TICKSPERSEC));
 }
 
 TEST(Brush, ResetBringsBackDefaultsAndDefaultCurves) {
@@ -442,7 +442,7 @@ TEST_F(BrushSettings, UserDefaultsOfTheBlocksApplyToBrushesMadeAfterwards) {
 }
 
 TEST(BrushClassDesc, DescribesTheBrushAndIsInTheClassTable) {
-  BrushClassDesc* cd = GetBrushDesc();
+  ClassDesc2* cd = GetBrushDesc();
   EXPECT_EQ(cd->SuperClassID(), TEXMAP_CLASS_ID);
   EXPECT_EQ(cd->ClassID(), Class_ID(0x3C1E671C, 0x7C0F52A1));
   EXPECT_STREQ(cd->InternalName(), "Tarnis_LineBrush");

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
+#include "sdk/angles.h"
 #include "sdk/mtl.h"
 #include "sdk/noise.h"
 #include "tarnis/line/brush/ease.h"
@@ -13,9 +13,6 @@
 namespace tarnis {
 
 namespace {
-
-constexpr float kPi = std::numbers::pi_v<float>;
-constexpr float kDegToRad = kPi / 180.0f;
 
 // Integer part of z + 0.5 (rounds half up for positive z, towards zero below).
 int RoundIndex(float z) {
@@ -67,8 +64,7 @@ float BrushTip::Intensity(float u, float v) const {
   const float g = values_.groove;
   if (type != kTipFlat && g > 0.0f) {
     const float phi = std::atan2(s, r) + kPi;
-    float w =
-        (0.5f * noise1(4.0f * phi) + phi) / (2.0f * kPi) * static_cast<float>(values_.grooveNum);
+    float w = (0.5f * noise1(4.0f * phi) + phi) / kTwoPi * static_cast<float>(values_.grooveNum);
     w = std::abs(2.0f * (w - std::floor(w)) - 1.0f);
     const float h = (noise1(10.0f * phi) + 1.25f) * w * w * w;
     d *= 1.0f + 0.0125f * h * g;

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 
+#include "sdk/angles.h"
 #include "sdk/reference.h"
 #include "tarnis/line/brush/brush_test_helpers.h"
 #include "tarnis/line/brush/ease.h"
@@ -15,8 +15,6 @@
 
 namespace tarnis {
 namespace {
-
-constexpr float kDeg = std::numbers::pi_v<float> / 180.0f;
 
 BrushTipValues Values(int type) {
   BrushTipValues v;
@@ -27,8 +25,8 @@ BrushTipValues Values(int type) {
 
 // The intensity at tip radius rho (1 = rim) in direction `deg` from the u axis.
 float At(const BrushTip& tip, float rho, float deg) {
-  return tip.Intensity(0.5f + 0.5f * rho * std::cos(deg * kDeg),
-                       0.5f + 0.5f * rho * std::sin(deg * kDeg));
+  return tip.Intensity(0.5f + 0.5f * rho * std::cos(deg * kDegToRad),
+                       0.5f + 0.5f * rho * std::sin(deg * kDegToRad));
 }
 
 TEST(BrushTip, DefaultTipIsAUnitDisc) {

@@ -11,6 +11,7 @@
 #include "tarnis/line/effect/line_set.h"
 #include "tarnis/line/effect/setting_holder.h"
 #include "tarnis/line/engine/line_engine.h"
+#include "tarnis/line/engine/vector_sink.h"
 #include "sdk/interface.h"
 
 namespace tarnis {
@@ -29,24 +30,6 @@ ReferenceHolder& Clipboard() {
   return holder;
 }
 
-ParamDef IntParam(ParamID id, const char* name, uint32_t flags, int def, float min, float max) {
-  return {.id = id,
-          .internalName = name,
-          .type = TYPE_INT,
-          .flags = flags,
-          .def = def,
-          .range = {min, max},
-          .ui = {.control = ParamControl::kSpinner}};
-}
-
-ParamDef BoolParam(ParamID id, const char* name) {
-  return {.id = id,
-          .internalName = name,
-          .type = TYPE_BOOL,
-          .def = false,
-          .ui = {.control = ParamControl::kCheckbox}};
-}
-
 // Records `rob` as one undo step after running its Redo unrecorded.
 void DoAndRecord(std::unique_ptr<RestoreObj> rob) {
   {
@@ -62,37 +45,28 @@ void DoAndRecord(std::unique_ptr<RestoreObj> rob) {
 
 ParamBlockDesc2* LineManagerBlockDesc() {
   static ParamBlockDesc2 desc{
-      {.id = 0, .internalName = "main", .ownerRef = kLineManagerMainRef, .flags = P_AUTO_CONSTRUCT},
-      {IntParam(kLineSeed, "Seed", P_ANIMATABLE, 0, 0, 65535),
-       {.id = kLineOutsideLength,
-        .internalName = "OutsideLength",
-        .type = TYPE_FLOAT,
-        .flags = P_ANIMATABLE,
-        .def = 150.0f,
-        .range = {0.0f, 1000.0f},
-        .ui = {.control = ParamControl::kSpinner, .spinnerScale = 1.0f}},
-       BoolParam(kLineRenderElementOnly, "RenderElementOnly"),
-       IntParam(kLineOverSampling, "overSampling", 0, 2, 1, 4),
-       {.id = kLineAntiAliasSize,
-        .internalName = "antiAliasSize",
-        .type = TYPE_FLOAT,
-        .def = 1.0f,
-        .range = {0.0f, 2.0f},
-        .ui = {.control = ParamControl::kSpinner, .spinnerScale = 0.001f}},
-       BoolParam(kLineRndAuto, "rndAuto"),
-       IntParam(kLineRndInterval, "rndInterval", 0, 1, 1, 999),
-       BoolParam(kLineRndMoveDetect, "rndMoveDetect"),
+      AutoBlockHeader(0, "main", kLineManagerMainRef),
+      {IntSpinnerParam(kLineSeed, "Seed", P_ANIMATABLE, 0, {0, 65535}),
+       FloatSpinnerParam(kLineOutsideLength, "OutsideLength", TYPE_FLOAT, P_ANIMATABLE, 150.0f,
+                         {0.0f, 1000.0f}, 1.0f),
+       CheckboxParam(kLineRenderElementOnly, "RenderElementOnly", 0, false),
+       IntSpinnerParam(kLineOverSampling, "overSampling", 0, 2, {1, 4}),
+       FloatSpinnerParam(kLineAntiAliasSize, "antiAliasSize", TYPE_FLOAT, 0, 1.0f, {0.0f, 2.0f},
+                         0.001f),
+       CheckboxParam(kLineRndAuto, "rndAuto", 0, false),
+       IntSpinnerParam(kLineRndInterval, "rndInterval", 0, 1, {1, 999}),
+       CheckboxParam(kLineRndMoveDetect, "rndMoveDetect", 0, false),
        // Chosen in the line-set panel, so it has no control of its own.
-       {.id = kLineLineSizeType,
-        .internalName = "lineSizeType",
-        .type = TYPE_INT,
-        .def = 0,
-        .range = {0.0f, 1.0f}}}};
+       PlainParam(kLineLineSizeType, "lineSizeType", TYPE_INT, 0, {0.0f, 1.0f})}};
   return &desc;
 }
 
 void BindLineManagerBlock(ClassDesc2* cd) {
   LineManagerBlockDesc()->SetClassDesc(cd);
+}
+
+PluginClassDesc<LineManager>* GetLineManagerDesc() {
+  return PluginClassDesc<LineManager>::Get();
 }
 
 SettingHolder* LineSettingClipboard() {
@@ -238,8 +212,12 @@ void LineManager::Changed() {
 void LineManager::Apply(TimeValue t, Bitmap* bm, RenderGlobalContext* gc,
                         CheckAbortCallback* checkAbort) {
   if (checkAbort && checkAbort->Check()) return;
+  const int width = bm ? bm->Width() : (gc ? gc->devWidth : 0);
+  const int height = bm ? bm->Height() : (gc ? gc->devHeight : 0);
+  for (LineVectorSink* sink : VectorSinks()) sink->FrameStart(t, width, height);
   const bool reuse = !GetCOREInterface()->IsNetServer();
-  ApplyLines(*this, t, bm, gc, checkAbort, reuse);
+  RenderLines(*this, t, bm, gc, checkAbort, nullptr, reuse);
+  for (LineVectorSink* sink : VectorSinks()) sink->PassEnd();
 }
 
 void LineManager::GetClassName(CStr& s) {

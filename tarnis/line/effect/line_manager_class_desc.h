@@ -1,26 +1,24 @@
-// LineManagerClassDesc: the class descriptor of LineManager ("Tarnis_Line",
-// the line effect the host offers in its render-effects list).
+// The class descriptor of LineManager ("Tarnis_Line", the line effect the
+// host offers in its render-effects list).
 #pragma once
 
-#include "sdk/class_desc.h"
+#include "tarnis/line/effect/line_manager.h"
+#include "tarnis/plugin/plugin_class_desc.h"
 
 namespace tarnis {
 
-class LineManagerClassDesc : public ClassDesc2 {
- public:
-  int IsPublic() override { return 1; }
-  // A new line effect (as a ReferenceTarget*), or null when memory runs out.
-  void* Create(bool loading) override;
-  // String 500; stays valid for the whole run.
-  const char* ClassName() override;
-  SClass_ID SuperClassID() override { return RENDER_EFFECT_CLASS_ID; }
-  Class_ID ClassID() override;
-  const char* Category() override { return ""; }
-  const char* InternalName() override { return "Tarnis_Line"; }
-  ModuleHandle HInstance() override;
+template <>
+struct PluginClassTraits<LineManager> {
+  static constexpr bool kPublic = true;
+  static constexpr const char* kInternalName = "Tarnis_Line";
+  static constexpr int kClassNameId = kStrLineEffectClassName;
+  static constexpr SClass_ID kSuperClassID = RENDER_EFFECT_CLASS_ID;
+  static constexpr Class_ID kClassID = kLineManagerClassID;
+  static constexpr const char* kCategory = "";
+  static void BindBlocks(ClassDesc2* cd) { BindLineManagerBlock(cd); }
 };
 
 // The descriptor, with its block "main" bound to it on first use.
-LineManagerClassDesc* GetLineManagerDesc();
+PluginClassDesc<LineManager>* GetLineManagerDesc();
 
 }  // namespace tarnis

@@ -95,7 +95,7 @@ TEST(LineManagerBlock, DeclaresEveryParameterWithItsDefaultAndRange) {
 }
 
 TEST(LineManagerClassDesc, DescribesTheEffectAheadOfTheLineSetInTheClassTable) {
-  LineManagerClassDesc* cd = GetLineManagerDesc();
+  ClassDesc2* cd = GetLineManagerDesc();
   EXPECT_EQ(cd->SuperClassID(), RENDER_EFFECT_CLASS_ID);
   EXPECT_EQ(cd->ClassID(), Class_ID(0x54022257, 0x0814C613));
   EXPECT_STREQ(cd->InternalName(), "Tarnis_Line");

@@ -62,42 +62,27 @@ void RemoveListed(IParamBlock2* pb, ParamID id, std::span<T* const> listed) {
 
 ParamBlockDesc2* LineSetMainBlockDesc() {
   static ParamBlockDesc2 desc{
-      {.id = 0, .internalName = "main", .ownerRef = kLineSetMainRef, .flags = P_AUTO_CONSTRUCT},
-      {{.id = kLineSetName,
-        .internalName = "name",
-        .type = TYPE_STRING,
-        .ui = {.control = ParamControl::kEditText}},
-       {.id = kLineSetObjects, .internalName = "objects", .type = TYPE_INODE_TAB},
-       {.id = kLineSetMtls, .internalName = "mtls", .type = TYPE_MTL_TAB},
-       {.id = kLineSetEnable,
-        .internalName = "enable",
-        .type = TYPE_BOOL,
-        .flags = P_ANIMATABLE,
-        .def = true,
-        .ui = {.control = ParamControl::kCheckbox}},
-       {.id = kLineSetCombineBetweemObjects,
-        .internalName = "combineBetweemObjects",
-        .type = TYPE_BOOL,
-        .flags = P_ANIMATABLE,
-        .def = false,
-        .ui = {.control = ParamControl::kCheckbox}},
-       {.id = kLineSetExHidden,
-        .internalName = "exHidden",
-        .type = TYPE_BOOL,
-        .flags = P_ANIMATABLE,
-        .def = false,
-        .ui = {.control = ParamControl::kCheckbox}},
+      AutoBlockHeader(0, "main", kLineSetMainRef),
+      {EditTextParam(kLineSetName, "name"), PlainParam(kLineSetObjects, "objects", TYPE_INODE_TAB),
+       PlainParam(kLineSetMtls, "mtls", TYPE_MTL_TAB),
+       CheckboxParam(kLineSetEnable, "enable", P_ANIMATABLE, true),
+       CheckboxParam(kLineSetCombineBetweemObjects, "combineBetweemObjects", P_ANIMATABLE, false),
+       CheckboxParam(kLineSetExHidden, "exHidden", P_ANIMATABLE, false),
        // The two file names are plain parameters for now: the line-set file
        // reader and writer that their setters call are not part of the
        // plug-in yet, so a name set here loads or saves nothing.
-       {.id = kLineSetLineSetLoad, .internalName = "lineSetLoad", .type = TYPE_FILENAME},
-       {.id = kLineSetLineSetSave, .internalName = "lineSetSave", .type = TYPE_FILENAME}}};
+       PlainParam(kLineSetLineSetLoad, "lineSetLoad", TYPE_FILENAME),
+       PlainParam(kLineSetLineSetSave, "lineSetSave", TYPE_FILENAME)}};
   return &desc;
 }
 
 void BindLineSetBlocks(ClassDesc2* cd) {
   LineSetMainBlockDesc()->SetClassDesc(cd);
   BindLineTypeBlocks(cd);
+}
+
+PluginClassDesc<LineSet>* GetLineSetDesc() {
+  return PluginClassDesc<LineSet>::Get();
 }
 
 INode* MembershipNode(INode* node) {

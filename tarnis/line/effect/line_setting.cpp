@@ -6,6 +6,7 @@
 #include "sdk/class_desc.h"
 #include "sdk/hold.h"
 #include "sdk/interface.h"
+#include "sdk/param_builders.h"
 #include "sdk/save_load.h"
 #include "tarnis/line/brush/brush.h"
 #include "tarnis/line/brush/brush_class_desc.h"
@@ -28,35 +29,6 @@ class SelfMapAccessor : public PBAccessor {
 
 SelfMapAccessor gSelfMapAccessor;
 
-ParamDef Percent(ParamID id, const char* name, float def, float min) {
-  return {.id = id,
-          .internalName = name,
-          .type = TYPE_PCNT_FRAC,
-          .flags = P_ANIMATABLE,
-          .def = def,
-          .range = {min, 100.0f},
-          .ui = {.control = ParamControl::kSpinner}};
-}
-
-ParamDef Switch(ParamID id, const char* name) {
-  return {.id = id,
-          .internalName = name,
-          .type = TYPE_BOOL,
-          .flags = P_ANIMATABLE,
-          .def = true,
-          .ui = {.control = ParamControl::kCheckbox}};
-}
-
-ParamDef Map(ParamID id, const char* name, int ref) {
-  return {.id = id,
-          .internalName = name,
-          .type = TYPE_TEXMAP,
-          .flags = P_OWNERS_REF,
-          .ownerRef = ref,
-          .accessor = &gSelfMapAccessor,
-          .ui = {.control = ParamControl::kMapButton}};
-}
-
 class LineSettingPostLoad : public PostLoadCallback {
  public:
   explicit LineSettingPostLoad(LineSetting* setting) : setting_(setting) {}
@@ -69,48 +41,35 @@ class LineSettingPostLoad : public PostLoadCallback {
 }  // namespace
 
 ParamBlockDesc2* LineSettingBlockDesc() {
+  constexpr uint32_t kAnim = P_ANIMATABLE;
   static ParamBlockDesc2 desc{
-      {.id = 0, .internalName = "main", .ownerRef = kSettingBlockRef, .flags = P_AUTO_CONSTRUCT},
+      AutoBlockHeader(0, "main", kSettingBlockRef),
       {
-          {.id = kLineColor,
-           .internalName = "lineColor",
-           .type = TYPE_RGBA,
-           .flags = P_ANIMATABLE,
-           .def = Color(0, 0, 0),
-           .ui = {.control = ParamControl::kColorSwatch}},
-          Percent(kLineMapOpacity, "lineMapOpacity", 100.0f, 0.0f),
-          Map(kLineMap, "lineMap", kSettingLineMapRef),
-          Switch(kLineMapEnable, "lineMapEnable"),
-          {.id = kLineBlend,
-           .internalName = "lineBlend",
-           .type = TYPE_INT,
-           .def = 0,
-           .range = {0.0f, 15.0f}},
-          Percent(kLineAlpha, "lineAlpha", 100.0f, 0.0f),
-          {.id = kLineSize,
-           .internalName = "lineSize",
-           .type = TYPE_FLOAT,
-           .flags = P_ANIMATABLE,
-           .def = 1.0f,
-           .range = {0.1f, 100.0f},
-           .ui = {.control = ParamControl::kSpinner}},
-          Percent(kLineStretch, "lineStretch", 0.0f, -100.0f),
-          {.id = kLineAngle,
-           .internalName = "lineAngle",
-           .type = TYPE_ANGLE,
-           .flags = P_ANIMATABLE,
-           .def = 0.0f,
-           .range = {-3600.0f, 3600.0f},
-           .ui = {.control = ParamControl::kSpinner}},
-          Switch(kLineSizeMapEnable, "lineSizeMapEnable"),
-          Percent(kLineSizeMapAmount, "lineSizeMapAmount", 100.0f, 0.0f),
-          Map(kLineSizeMap, "lineSizeMap", kSettingSizeMapRef),
+          ColorSwatchParam(kLineColor, "lineColor", kAnim, Color(0, 0, 0)),
+          FloatSpinnerParam(kLineMapOpacity, "lineMapOpacity", TYPE_PCNT_FRAC, kAnim, 100.0f,
+                            {0.0f, 100.0f}),
+          OwnedMapParam(kLineMap, "lineMap", kSettingLineMapRef, &gSelfMapAccessor),
+          CheckboxParam(kLineMapEnable, "lineMapEnable", kAnim, true),
+          PlainParam(kLineBlend, "lineBlend", TYPE_INT, 0, {0.0f, 15.0f}),
+          FloatSpinnerParam(kLineAlpha, "lineAlpha", TYPE_PCNT_FRAC, kAnim, 100.0f, {0.0f, 100.0f}),
+          FloatSpinnerParam(kLineSize, "lineSize", TYPE_FLOAT, kAnim, 1.0f, {0.1f, 100.0f}),
+          FloatSpinnerParam(kLineStretch, "lineStretch", TYPE_PCNT_FRAC, kAnim, 0.0f,
+                            {-100.0f, 100.0f}),
+          FloatSpinnerParam(kLineAngle, "lineAngle", TYPE_ANGLE, kAnim, 0.0f, {-3600.0f, 3600.0f}),
+          CheckboxParam(kLineSizeMapEnable, "lineSizeMapEnable", kAnim, true),
+          FloatSpinnerParam(kLineSizeMapAmount, "lineSizeMapAmount", TYPE_PCNT_FRAC, kAnim, 100.0f,
+                            {0.0f, 100.0f}),
+          OwnedMapParam(kLineSizeMap, "lineSizeMap", kSettingSizeMapRef, &gSelfMapAccessor),
       }};
   return &desc;
 }
 
 void BindLineSettingBlock(ClassDesc2* cd) {
   LineSettingBlockDesc()->SetClassDesc(cd);
+}
+
+PluginClassDesc<LineSetting>* GetLineSettingDesc() {
+  return PluginClassDesc<LineSetting>::Get();
 }
 
 LineSetting::LineSetting(bool loading) : loading_(loading) {
@@ -293,7 +252,9 @@ ReferenceTarget* LineSetting::Clone(RemapDir& remap) {
 
 // --- Saving and loading ------------------------------------------------------------
 
-IOResult LineSetting::Save(ISave* isave) { return SaveName(isave); }
+IOResult LineSetting::Save(ISave* isave) {
+  return SaveName(isave);
+}
 
 IOResult LineSetting::Load(ILoad* iload) {
   loading_ = true;

@@ -225,17 +225,17 @@ TEST(LineSettingMirroring, AnimationIsMirroredAndRemovedAgain) {
   IParamBlock2* tb = s.A().TypeBlock(1);
   pb->MakeAnimated(kLineSize, KeyInterp::kLinear);
   pb->SetValue(kLineSize, 0, 2.0f);
-  pb->SetValue(kLineSize, 4800, 10.0f);
+  pb->SetValue(kLineSize, TIME_TICKSPERSEC, 10.0f);
   ASSERT_TRUE(tb->IsAnimated(kTypeLineSize));
   EXPECT_NE(tb->GetController(kTypeLineSize), pb->GetController(kLineSize));  // a copy
-  EXPECT_FLOAT_EQ(tb->GetFloat(kTypeLineSize, 2400), 6.0f);
-  EXPECT_FLOAT_EQ(s.B().TypeBlock(1)->GetFloat(kTypeLineSize, 4800), 10.0f);
+  EXPECT_FLOAT_EQ(tb->GetFloat(kTypeLineSize, TIME_TICKSPERSEC / 2), 6.0f);
+  EXPECT_FLOAT_EQ(s.B().TypeBlock(1)->GetFloat(kTypeLineSize, TIME_TICKSPERSEC), 10.0f);
 
   pb->RemoveController(kLineSize);
   pb->SetValue(kLineSize, 0, 3.0f);
   EXPECT_FALSE(tb->IsAnimated(kTypeLineSize));
   EXPECT_FALSE(s.B().TypeBlock(1)->IsAnimated(kTypeLineSize));
-  EXPECT_EQ(tb->GetFloat(kTypeLineSize, 4800), 3.0f);
+  EXPECT_EQ(tb->GetFloat(kTypeLineSize, TIME_TICKSPERSEC), 3.0f);
 }
 
 TEST(LineSettingMirroring, IsNotRecordedForUndoAndUndoMirrorsAgain) {
@@ -397,7 +397,7 @@ TEST(LineSetting, SurvivesASaveAndLoadRoundTrip) {
 }
 
 TEST(LineSettingClassDesc, DescribesTheSettingAndFollowsTheBrushInTheClassTable) {
-  LineSettingClassDesc* cd = GetLineSettingDesc();
+  ClassDesc2* cd = GetLineSettingDesc();
   EXPECT_EQ(cd->SuperClassID(), TEXMAP_CLASS_ID);
   EXPECT_EQ(cd->ClassID(), Class_ID(0x71460FA7, 0x20262BF2));
   EXPECT_STREQ(cd->InternalName(), "Tarnis_LineSetting");

@@ -1,6 +1,5 @@
 #include "tarnis/line/effect/setting_holder.h"
 
-#include <new>
 #include <string>
 
 #include "sdk/interface.h"
@@ -69,17 +68,8 @@ int RepairSettingSlots(ReferenceMaker* owner, int firstRef, SettingHolder* holde
   return repaired;
 }
 
-void* SettingHolderClassDesc::Create(bool) {
-  try {
-    return static_cast<ReferenceTarget*>(new SettingHolder);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-
-SettingHolderClassDesc* GetSettingHolderDesc() {
-  static SettingHolderClassDesc desc;
-  return &desc;
+PluginClassDesc<SettingHolder>* GetSettingHolderDesc() {
+  return PluginClassDesc<SettingHolder>::Get();
 }
 
 }  // namespace tarnis

@@ -7,6 +7,7 @@
 
 #include "sdk/class_desc.h"
 #include "sdk/mtl.h"
+#include "tarnis/plugin/plugin_class_desc.h"
 
 namespace tarnis {
 
@@ -54,17 +55,16 @@ class SettingHolder : public Mtl {
 // Answers the number of slots repaired.
 int RepairSettingSlots(ReferenceMaker* owner, int firstRef, SettingHolder* holder);
 
-class SettingHolderClassDesc : public ClassDesc2 {
- public:
-  int IsPublic() override { return 0; }
-  void* Create(bool loading) override;
-  const char* ClassName() override { return "brush holder"; }
-  SClass_ID SuperClassID() override { return MATERIAL_CLASS_ID; }
-  Class_ID ClassID() override { return kSettingHolderClassID; }
-  const char* Category() override { return ""; }
-  const char* InternalName() override { return "Tarnis_SettingHolder"; }
+template <>
+struct PluginClassTraits<SettingHolder> {
+  static constexpr bool kPublic = false;
+  static constexpr const char* kInternalName = "Tarnis_SettingHolder";
+  static constexpr const char* kClassName = "brush holder";
+  static constexpr SClass_ID kSuperClassID = MATERIAL_CLASS_ID;
+  static constexpr Class_ID kClassID = kSettingHolderClassID;
+  static constexpr const char* kCategory = "";
 };
 
-SettingHolderClassDesc* GetSettingHolderDesc();
+PluginClassDesc<SettingHolder>* GetSettingHolderDesc();
 
 }  // namespace tarnis
