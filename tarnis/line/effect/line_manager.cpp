@@ -11,7 +11,6 @@
 #include "tarnis/line/effect/line_set.h"
 #include "tarnis/line/effect/setting_holder.h"
 #include "tarnis/line/engine/line_engine.h"
-#include "tarnis/line/engine/vector_sink.h"
 #include "sdk/interface.h"
 
 namespace tarnis {
@@ -212,12 +211,8 @@ void LineManager::Changed() {
 void LineManager::Apply(TimeValue t, Bitmap* bm, RenderGlobalContext* gc,
                         CheckAbortCallback* checkAbort) {
   if (checkAbort && checkAbort->Check()) return;
-  const int width = bm ? bm->Width() : (gc ? gc->devWidth : 0);
-  const int height = bm ? bm->Height() : (gc ? gc->devHeight : 0);
-  for (LineVectorSink* sink : VectorSinks()) sink->FrameStart(t, width, height);
   const bool reuse = !GetCOREInterface()->IsNetServer();
-  RenderLines(*this, t, bm, gc, checkAbort, nullptr, reuse);
-  for (LineVectorSink* sink : VectorSinks()) sink->PassEnd();
+  ApplyLines(*this, t, bm, gc, checkAbort, reuse);
 }
 
 void LineManager::GetClassName(CStr& s) {
