@@ -3,8 +3,8 @@
 // fixed name, not a string-table text).
 #pragma once
 
+#include "tarnis/common/plugin_class_desc.h"
 #include "tarnis/common/shape_control.h"
-#include "tarnis/plugin/plugin_class_desc.h"
 
 namespace tarnis {
 

@@ -2,8 +2,8 @@
 // does not offer in its public lists).
 #pragma once
 
+#include "tarnis/common/plugin_class_desc.h"
 #include "tarnis/line/brush/brush.h"
-#include "tarnis/plugin/plugin_class_desc.h"
 
 namespace tarnis {
 

@@ -2,8 +2,8 @@
 // host offers in its render-effects list).
 #pragma once
 
+#include "tarnis/common/plugin_class_desc.h"
 #include "tarnis/line/effect/line_manager.h"
-#include "tarnis/plugin/plugin_class_desc.h"
 
 namespace tarnis {
 

@@ -2,8 +2,8 @@
 // host does not offer: only the line effect makes one).
 #pragma once
 
+#include "tarnis/common/plugin_class_desc.h"
 #include "tarnis/line/effect/line_set.h"
-#include "tarnis/plugin/plugin_class_desc.h"
 
 namespace tarnis {
 

@@ -2,8 +2,8 @@
 // the host does not offer in its lists).
 #pragma once
 
+#include "tarnis/common/plugin_class_desc.h"
 #include "tarnis/line/effect/line_setting.h"
-#include "tarnis/plugin/plugin_class_desc.h"
 
 namespace tarnis {
 

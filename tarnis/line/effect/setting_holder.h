@@ -7,7 +7,7 @@
 
 #include "sdk/class_desc.h"
 #include "sdk/mtl.h"
-#include "tarnis/plugin/plugin_class_desc.h"
+#include "tarnis/common/plugin_class_desc.h"
 
 namespace tarnis {
 

@@ -1,4 +1,4 @@
-#include "tarnis/plugin/plugin_class_desc.h"
+#include "tarnis/common/plugin_class_desc.h"
 
 #include <gtest/gtest.h>
 
