@@ -75,7 +75,7 @@ void BM_ShadeFrame(benchmark::State& state) {
   for (auto _ : state) {
     host::RenderReport r = host::RenderSequence(big.scene, big.settings, sink);
     if (r.status != host::RenderStatus::kDone) state.SkipWithError(r.error.c_str());
-    state.SetIterationTime(r.shadeSeconds);
+    state.SetIterationTime(r.seconds.shade);
     samples += r.samplesShaded;
   }
   state.SetItemsProcessed(samples);

@@ -221,12 +221,13 @@ RenderStatus SequenceRender::RenderFrame(int frame, int index, int count) {
   for (IRenderElement* e : elements) {
     result.elements.push_back({e, Bitmap(settings_.width, settings_.height)});
   }
+  StageSeconds& seconds = result.seconds;
   FrameRenderer fr(arena_, device_);
   auto start = std::chrono::steady_clock::now();
   std::vector<std::string> warnings;
   fr.Build(MakeSetup(result.time), &warnings);
   for (const std::string& w : warnings) Warn(w);
-  report_.buildSeconds += secondsSince(start);
+  seconds.build += secondsSince(start);
   // The elements' images stay registered until the sink has the frame.
   for (size_t i = 0; i < elements.size(); ++i) {
     elements[i]->SetRenderBitmap(&result.elements[i].image);
@@ -237,15 +238,20 @@ RenderStatus SequenceRender::RenderFrame(int frame, int index, int count) {
   bool ok = !ip->GetCancel();
   if (ok) {
     auto* context = static_cast<RenderGlobalContext*>(&fr.Context());
+    start = std::chrono::steady_clock::now();
     BroadcastNotification(NOTIFY_PRE_RENDERFRAME, context);
+    seconds.preFrame += secondsSince(start);
     start = std::chrono::steady_clock::now();
     fr.Prepare();
-    report_.buildSeconds += secondsSince(start);
+    seconds.build += secondsSince(start);
     ok = !ip->GetCancel() && ShadeFrame(fr, result);
     // Listeners that prepared for the frame hear its end, finished or not.
+    start = std::chrono::steady_clock::now();
     BroadcastNotification(NOTIFY_POST_RENDERFRAME, context);
+    seconds.postFrame += secondsSince(start);
     ok = ok && ApplyEffects(fr, result);
   }
+  report_.seconds += seconds;
   // Effects drew over the background with its alpha still 0; render elements
   // keep whatever alpha their own rules gave them.
   if (ok && !settings_.alpha) makeOpaque(result.image);
@@ -300,7 +306,7 @@ bool SequenceRender::ShadeFrame(FrameRenderer& fr, FrameResult& result) {
   long long shaded = 0;
   ok = ok && !ip->GetCancel() && fr.Shade(result, afterBand, &shaded);
   report_.samplesShaded += shaded;
-  report_.shadeSeconds += secondsSince(start);
+  result.seconds.shade += secondsSince(start);
   return ok;
 }
 
@@ -313,7 +319,7 @@ bool SequenceRender::ApplyEffects(FrameRenderer& fr, FrameResult& result) {
     if (ip->GetCancel()) break;
     if (e->Active(result.time)) e->Apply(result.time, &result.image, &fr.Context(), &progress);
   }
-  report_.effectSeconds += secondsSince(start);
+  result.seconds.effects += secondsSince(start);
   return !ip->GetCancel();
 }
 
@@ -354,6 +360,15 @@ void buildSampleScene(Scene& scene) {
 }
 
 }  // namespace
+
+StageSeconds& StageSeconds::operator+=(const StageSeconds& other) {
+  build += other.build;
+  preFrame += other.preFrame;
+  shade += other.shade;
+  postFrame += other.postFrame;
+  effects += other.effects;
+  return *this;
+}
 
 RenderReport RenderSequence(Scene& scene, const RenderSettings& settings, FrameSink& sink) {
   std::vector<int> frames;

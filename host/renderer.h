@@ -35,12 +35,25 @@ struct ElementImage {
   Bitmap image;
 };
 
+// Seconds spent in the stages of the render that the renderer times, for one
+// frame or added up over several.
+struct StageSeconds {
+  double build = 0.0;      // render instances, materials' and maps' update, the Embree scene
+  double preFrame = 0.0;   // the NOTIFY_PRE_RENDERFRAME listeners
+  double shade = 0.0;      // maps' sub-views and every pixel sample
+  double postFrame = 0.0;  // the NOTIFY_POST_RENDERFRAME listeners
+  double effects = 0.0;    // Apply of the active render effects
+
+  StageSeconds& operator+=(const StageSeconds& other);
+};
+
 struct FrameResult {
   int frame = 0;
   TimeValue time = 0;
   Bitmap image;
   std::vector<ElementImage> elements;  // enabled render elements, in list order
   GBuffer gbuffer;
+  StageSeconds seconds;  // the frame's stages up to the sink
 };
 
 // Receives finished frames (writes files, keeps them for a test ...).
@@ -59,7 +72,7 @@ struct RenderReport {
   std::vector<std::string> warnings;  // missing textures and the like, each once
   std::vector<std::string> notes;     // what the renderer chose for the scene (default lights)
   int framesWritten = 0;
-  double shadeSeconds = 0.0, effectSeconds = 0.0, buildSeconds = 0.0;
+  StageSeconds seconds;  // every frame rendered, finished or not
   long long samplesShaded = 0;
 };
 

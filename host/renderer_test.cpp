@@ -1,13 +1,16 @@
 // The render sequence end to end: shading results with known answers
 // (cosine law, shadows, transparency, back faces, render elements), the
-// notification and effect order, cancel, failures, thread independence,
-// sub-view renders for maps and the material sample.
+// notification and effect order, the time charged to each stage, cancel,
+// failures, thread independence, sub-view renders for maps and the material
+// sample.
 #include "host/renderer.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/image_io.h"
@@ -241,6 +244,62 @@ TEST(Renderer, NotificationsMaterialUpdatesAndEffectsComeInFrameOrder) {
   EXPECT_EQ(data[1], applied[0]);
   EXPECT_EQ(data[2], applied[1]);
   EXPECT_EQ(data[3], applied[1]);
+}
+
+// Sleeps in the frame notifications: 20 ms before the frame, 40 ms after it.
+class SlowFrameListener {
+ public:
+  SlowFrameListener() {
+    RegisterNotification(&Sleep, this, NOTIFY_PRE_RENDERFRAME);
+    RegisterNotification(&Sleep, this, NOTIFY_POST_RENDERFRAME);
+  }
+  ~SlowFrameListener() { UnRegisterNotification(&Sleep, this); }
+
+ private:
+  static void Sleep(void*, NotifyInfo* info) {
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(info->intcode == NOTIFY_PRE_RENDERFRAME ? 20 : 40));
+  }
+};
+
+// Each stage is charged with its own work, once: the sleeping listeners and
+// effect show in their stages, the stages never add up to more than the
+// render took, and the report's totals are the frames' sums.
+TEST(Renderer, StageSecondsChargeEachStageWithItsOwnWork) {
+  SlowFrameListener listener;
+  RenderTestScene s(8, 8);
+  s.settings.lastFrame = 1;
+  s.AddCamera({0, -10, 0}, {0, 0, 0}, 20.0f);
+  s.AddMesh(render_testing::SphereMesh(1, 16), new LambertMtl);
+  auto* effect = new TestEffect;
+  effect->apply = [](TimeValue, Bitmap*, RenderGlobalContext*) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  };
+  s.scene.Effects().Append(effect);
+  auto start = std::chrono::steady_clock::now();
+  RenderReport report = s.Render();
+  const double wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(report.status, RenderStatus::kDone);
+  ASSERT_EQ(s.sink.frames.size(), 2u);
+
+  StageSeconds sum;
+  for (const FrameResult& frame : s.sink.frames) {
+    const StageSeconds& t = frame.seconds;
+    EXPECT_GE(t.preFrame, 0.020);
+    EXPECT_GE(t.postFrame, 0.040);
+    EXPECT_GE(t.effects, 0.060);
+    EXPECT_GT(t.build, 0.0);
+    EXPECT_GT(t.shade, 0.0);
+    sum += t;
+  }
+  const StageSeconds& total = report.seconds;
+  EXPECT_DOUBLE_EQ(total.build, sum.build);
+  EXPECT_DOUBLE_EQ(total.preFrame, sum.preFrame);
+  EXPECT_DOUBLE_EQ(total.shade, sum.shade);
+  EXPECT_DOUBLE_EQ(total.postFrame, sum.postFrame);
+  EXPECT_DOUBLE_EQ(total.effects, sum.effects);
+  EXPECT_LE(total.build + total.preFrame + total.shade + total.postFrame + total.effects, wall);
 }
 
 TEST(Renderer, CancelStopsTheFrameUnwrittenAndStillEndsTheRender) {
