@@ -1,8 +1,13 @@
 // End-to-end tests of what `tarnis render` makes of its options and of the
 // scene's render settings: the background's alpha, default lighting, frame
-// lists, --quiet, --version and warnings for options the output has no use for.
+// lists, --quiet, --stats, --version and warnings for options the output has
+// no use for.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -150,6 +155,79 @@ TEST(RenderQuiet, PrintsNothingButWarningsAndErrors) {
   run = RunTarnis({"render", "missing.json", "--quiet"}, dir.Path().string());
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Contains(run.output, "tarnis: missing.json")) << run.output;
+}
+
+struct StatValue {
+  double value = -1.0;
+  std::string unit;
+};
+
+// The `stats SCOPE: STAGE NUMBER UNIT` lines of the output by "SCOPE: STAGE";
+// a line that does not end in a number and a unit fails the test.
+std::map<std::string, StatValue> ParseStats(const std::string& output) {
+  std::map<std::string, StatValue> stats;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("stats ", 0) != 0) continue;
+    const size_t unitAt = line.rfind(' ');
+    const size_t numberAt = line.rfind(' ', unitAt - 1);
+    EXPECT_TRUE(unitAt != std::string::npos && numberAt > 6) << line;
+    if (unitAt == std::string::npos || numberAt <= 6) continue;
+    const std::string number = line.substr(numberAt + 1, unitAt - numberAt - 1);
+    char* end = nullptr;
+    StatValue v{std::strtod(number.c_str(), &end), line.substr(unitAt + 1)};
+    EXPECT_TRUE(!number.empty() && *end == '\0') << line;
+    stats[line.substr(6, numberAt - 6)] = v;
+  }
+  return stats;
+}
+
+TEST(RenderStats, PrintsEveryStageOfEachFrameAndTheTotalOnlyWhenAsked) {
+  const std::vector<std::string> frameStages = {"build",      "pre-frame", "shade",
+                                                "post-frame", "effects",   "write"};
+  const std::vector<std::string> totalStages = {"load",       "build",   "pre-frame", "shade",
+                                                "post-frame", "effects", "write",     "elapsed"};
+  struct Case {
+    std::vector<std::string> args;
+    bool stats, summary;
+  };
+  const Case cases[] = {
+      {{}, false, true},
+      {{"--stats"}, true, true},
+      // They were asked for, so --quiet does not silence them.
+      {{"--stats", "--quiet"}, true, false},
+  };
+  ScratchDir dir;
+  WriteBytes(dir.File("box.json"), BoxScene(kKeyLight, kTwentyFrames));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "no option" : c.args.back());
+    std::vector<std::string> args{"render", "box.json", "-o", "s.png", "--frames", "3,4"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    RunResult run = RunTarnis(args, dir.Path().string());
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(Contains(run.output, "Rendered 2 frames"), c.summary) << run.output;
+    const std::map<std::string, StatValue> stats = ParseStats(run.output);
+    if (!c.stats) {
+      EXPECT_TRUE(stats.empty()) << run.output;
+      continue;
+    }
+    std::map<std::string, std::string> expected;  // "scope: stage" -> unit
+    for (const char* scope : {"frame 3", "frame 4"}) {
+      for (const std::string& stage : frameStages) expected[scope + (": " + stage)] = "s";
+      expected[scope + std::string(": peak memory")] = "MiB";
+    }
+    for (const std::string& stage : totalStages) expected["total: " + stage] = "s";
+    expected["total: peak memory"] = "MiB";
+    std::map<std::string, std::string> units;
+    for (const auto& [key, v] : stats) {
+      units[key] = v.unit;
+      EXPECT_TRUE(std::isfinite(v.value) && v.value >= 0.0) << key << " " << v.value;
+    }
+    ASSERT_EQ(units, expected) << run.output;
+    // A process that rendered an image had memory; the whole run outlasts its load.
+    EXPECT_GT(stats.at("total: peak memory").value, 1.0);
+    EXPECT_GE(stats.at("total: elapsed").value, stats.at("total: load").value);
+  }
 }
 
 TEST(RenderOptions, WarnsAboutOptionsTheOutputHasNoUseFor) {

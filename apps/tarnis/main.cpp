@@ -44,6 +44,9 @@ void AddRenderCommand(CLI::App& app, tarnis_cli::RenderOptions& o) {
                 "Transparent background (alpha 0 where the background shows); default: opaque");
   cmd->add_flag("-q,--quiet", o.quiet,
                 "No progress, notes or summary; warnings and errors are still printed");
+  cmd->add_flag("--stats", o.stats,
+                "Print the seconds of each stage (load, build, shade, frame listeners, effects, "
+                "write) and the peak memory, after each frame and in total; also with --quiet");
   cmd->add_option("--plugin", o.plugins, "Also load this plug-in module (.so)");
   cmd->add_option("--dump-edges", o.dumpEdges,
                   "Also write the detected line pieces of each frame as an SVG file");

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "apps/tarnis/frame_list.h"
+#include "apps/tarnis/render_stats.h"
 #include "apps/tarnis/scene_files.h"
 #include "host/frame_writer.h"
 #include "host/host_interface.h"
@@ -67,6 +68,10 @@ class InstalledInterface {
  private:
   Interface* previous_;
 };
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 bool ParseInt(std::string_view text, int& out) {
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
@@ -158,7 +163,9 @@ int RunRender(const RenderOptions& options) {
   }
   std::string error;
   messages.clear();
+  const auto start = std::chrono::steady_clock::now();
   std::unique_ptr<host::Scene> scene = LoadScene(scenePath, &messages, &error);
+  const double loadSeconds = secondsSince(start);
   warnings.Print(messages);
   if (!scene) {
     PrintError(error);
@@ -199,9 +206,12 @@ int RunRender(const RenderOptions& options) {
   });
   InstalledInterface installed(ip);
   InterruptToCancel interrupt(ip.CancelFlag());
-  auto start = std::chrono::steady_clock::now();
-  host::RenderReport report = host::RenderFrames(*scene, settings, frames, *writer);
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  RenderStats stats(*writer, options.stats);
+  stats.SetLoadSeconds(loadSeconds);
+  const auto renderStart = std::chrono::steady_clock::now();
+  host::RenderReport report = host::RenderFrames(*scene, settings, frames, stats);
+  const double seconds = secondsSince(renderStart);
+  stats.PrintTotal(report, secondsSince(start));
   if (!options.quiet) PrintNotes(report.notes);
   warnings.Print(report.warnings);
   switch (report.status) {

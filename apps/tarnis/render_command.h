@@ -1,6 +1,6 @@
 // `tarnis render`: renders a scene (the bundled demo when none is given) to
 // image files, with a progress display, Ctrl-C to stop cleanly, and a
-// one-line summary at the end.
+// one-line summary at the end (and, with --stats, where the time went).
 #pragma once
 
 #include <optional>
@@ -18,6 +18,7 @@ struct RenderOptions {
   std::optional<int> bits;  // PNG only; unset: 8
   bool alpha = false;       // a transparent background, whatever the scene says
   bool quiet = false;       // no progress, notes or summary; warnings and errors still
+  bool stats = false;       // stage times and peak memory after each frame and in total
   std::vector<std::string> plugins;
   std::string dumpEdges;  // SVG of the detected line pieces of each frame; empty: none
 };
