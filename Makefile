@@ -3,8 +3,8 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= $(HOME)/.local
 
-.PHONY: deps build program build-asan test test-dev test-asan demo install package bench fuzz clean \
-	format
+.PHONY: deps build program build-asan test test-dev test-asan demo install package bench \
+	bench-scenes fuzz clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -79,6 +79,15 @@ bench: deps
 	cmake --build --preset release -j $(JOBS)
 	./build/release/bench/sdk_bench
 	./build/release/bench/line_bench
+
+# Generates large scenes (100 k and 1 M triangles; BENCH_TRIANGLES to choose)
+# into build/bench-scenes/, renders each with `tarnis render --stats` and
+# prints a table of the stage times and the peak memory.
+BENCH_TRIANGLES ?= 100000 1000000
+bench-scenes: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target tarnis tarnis_module scene_gen
+	bash scripts/bench-scenes.sh build/release build/bench-scenes $(BENCH_TRIANGLES)
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
