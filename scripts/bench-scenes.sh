@@ -49,7 +49,7 @@ for count in "${counts[@]}"; do
     log=$dir/$name.log
     echo "rendering $name ($(label "$count"), $triangles triangles) ..." >&2
     if "$tarnis" render "$dir/$name.json" -o "$dir/$name.png" --quiet --stats >"$log" 2>&1; then
-      rows+=("$(printf '%-12s %10s %8s %8s %8s %11s %9s %8s %9s' "$name $(label "$count")" \
+      rows+=("$(printf '%-12s %10s %8s %8s %8s %12s %9s %8s %9s' "$name $(label "$count")" \
         "$triangles" "$(total "$log" load)" "$(total "$log" build)" "$(total "$log" shade)" \
         "$(total "$log" post-frame)" "$(total "$log" effects)" "$(total "$log" elapsed)" \
         "$(total "$log" 'peak memory')")")
@@ -60,7 +60,7 @@ for count in "${counts[@]}"; do
   done <"$dir/scenes.txt"
 done
 
-printf '%-12s %10s %8s %8s %8s %11s %9s %8s %9s\n' scene triangles "load s" "build s" \
+printf '%-12s %10s %8s %8s %8s %12s %9s %8s %9s\n' scene triangles "load s" "build s" \
   "shade s" "post-frame s" "effects s" "total s" "peak MiB"
 printf '%s\n' "${rows[@]}"
 exit $failed
