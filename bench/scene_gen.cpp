@@ -202,6 +202,7 @@ bool WriteKnot(const std::filesystem::path& dir, long long triangles, Written& w
     }
   }
   auto vertex = [&](int i, int j) { return (i % segments) * sides + (j % sides) + 1; };
+  // Counter-clockwise seen from outside: around the tube first, then along it.
   for (int i = 0; i < segments; ++i) {
     const int stripe = i * kStripes / segments;
     const int group = (2 * i * kStripes / segments + 1) / 2;
@@ -210,11 +211,11 @@ bool WriteKnot(const std::filesystem::path& dir, long long triangles, Written& w
     if (i == 0 || group != (2 * (i - 1) * kStripes / segments + 1) / 2)
       obj.Smoothing(1 + group % 2);
     for (int j = 0; j < sides; ++j)
-      obj.Face({vertex(i, j), vertex(i + 1, j), vertex(i + 1, j + 1), vertex(i, j + 1)});
+      obj.Face({vertex(i, j), vertex(i, j + 1), vertex(i + 1, j + 1), vertex(i + 1, j)});
   }
   w = {"knot", obj.Triangles()};
   const std::string scene =
-      SceneHead({0, -9, 5}, {0, 0, 0}, 40,
+      SceneHead({0, -11, 7}, {0, 0, 0}, 40,
                 Material("Knot", {0.8, 0.55, 0.4}) + ",\n" + Material("Red", {0.8, 0.3, 0.3}) +
                     ",\n" + Material("Blue", {0.3, 0.4, 0.8})) +
       Nodes({"    {\"name\": \"Knot\", \"mesh\": {\"file\": \"knot.obj\"}, \"material\": "
@@ -330,7 +331,7 @@ bool WriteSpheres(const std::filesystem::path& dir, long long triangles, Written
   w = {"spheres",
        floorSide * floorSide * kBoxTriangles + smoothCount * smoothTriangles + obj.Triangles()};
   const std::string scene =
-      SceneHead({half * 0.9, -half * 1.6, half * 1.1}, {0, 0, 0}, 40,
+      SceneHead({half * 1.1, -half * 2.1, half * 1.5}, {0, 0, 0}, 40,
                 Material("Grey", {0.7, 0.7, 0.7}) + ",\n" + Material("Ochre", {0.8, 0.6, 0.3}) +
                     ",\n" + Material("Pale", {0.85, 0.85, 0.8})) +
       Nodes(nodes) + LineEffect(names);
