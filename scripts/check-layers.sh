@@ -18,12 +18,17 @@
 # only, and no stage includes them. Tests drive whole pipelines and are
 # listed but not checked.
 #
-# Usage: scripts/check-layers.sh [--quiet]   (exit status 1 on a violation)
+# Usage: scripts/check-layers.sh [--quiet] [SOURCE_ROOT]
+# (the source tree holding tarnis/, by default this checkout; exit status 1
+# on a violation)
 set -euo pipefail
-cd "$(dirname "$0")/.."
 
 quiet=0
-[[ "${1:-}" == "--quiet" ]] && quiet=1
+if [[ "${1:-}" == "--quiet" ]]; then
+  quiet=1
+  shift
+fi
+cd "${1:-$(dirname "$0")/..}"
 
 declare -A rank=([brush]=0 [frame]=1 [detect]=2 [chain]=3 [draw]=4 [composite]=5 [output]=6
                  [engine]=7)
