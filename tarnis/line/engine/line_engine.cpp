@@ -24,6 +24,70 @@ std::unique_ptr<std::mutex>& motionLockStorage() {
   return lock;
 }
 
+// The drawing half: chains and strokes of every enabled job, hidden lines
+// composited first, then visible lines, over the bitmap (unless
+// `elementOnly`) and into the line render elements of gc. With
+// `reuseLinks`, jobs keep the chains of their last linking while their link
+// parameters are unchanged.
+void drawLines(LineEngine& engine, LineManager& effect, const EffectValues& values, TimeValue t,
+               Bitmap* bitmap, RenderGlobalContext* gc, CheckAbortCallback* abort, bool elementOnly,
+               bool reuseLinks) {
+  if (!bitmap || engine.Jobs().empty()) return;
+  const FrameGeometry& frame = engine.Frame();
+  GatherJobRecords(effect, engine.Jobs(), t, frame.view.options);
+  DrawTools tools;
+  PassBuffer pass;
+  if (!tools.Init(frame.view, bitmap->Width(), bitmap->Height(), values.overSampling,
+                  values.antiAliasSize, gc) ||
+      !pass.Init(bitmap->Width(), bitmap->Height())) {
+    return;
+  }
+  JobDrawContext ctx = tools.Context(frame, t, abort);
+  ctx.sinks = &VectorSinks();
+  ctx.resolve = [&pass](const LineCanvas& canvas, int blend) {
+    pass.Resolve(canvas, pass.AddDescriptor(BlendDescriptor{blend}));
+  };
+  for (const LineJob& job : engine.Jobs()) ctx.jobCount += job.enabled ? 1 : 0;
+  LinkContext link;
+  link.segments = &frame.segments;
+  link.view = &frame.view;
+  link.reuseLinks = reuseLinks;
+  link.jobCount = ctx.jobCount;
+  link.abort = abort;
+  int jobsDone = 0;
+  bool aborted = false;
+  // Hidden lines first, so that visible lines lie over them.
+  for (int visibility : {1, 0}) {
+    pass.Clear();
+    std::vector<LineJob*> jobs;
+    for (LineJob& job : engine.Jobs()) {
+      if (job.enabled && job.visibility == visibility) jobs.push_back(&job);
+    }
+    // Linking runs job by job; each job links its edge groups in parallel.
+    // Its progress titles count the jobs linked so far.
+    for (size_t k = 0; k < jobs.size(); ++k) {
+      link.jobNumber = jobsDone + static_cast<int>(k) + 1;
+      if (aborted || (abort && abort->Check()) || !LinkJob(*jobs[k], link)) {
+        aborted = true;
+        break;
+      }
+    }
+    for (LineJob* job : jobs) {
+      if (aborted || (abort && abort->Check())) {
+        aborted = true;
+        break;
+      }
+      ctx.jobNumber = ++jobsDone;
+      if (!DrawJob(*job, ctx)) {
+        aborted = true;
+        break;
+      }
+    }
+    if (aborted) break;
+    pass.Composite(bitmap, gc, visibility, elementOnly);
+  }
+}
+
 }  // namespace
 
 LineEngine::LineEngine() = default;
@@ -143,7 +207,7 @@ void RenderLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalC
   // Drawing a frame whose geometry was kept (the effect applied again after
   // a brush or setting change) keeps the chains whose link parameters did
   // not change.
-  DrawLines(engine, effect, t, bitmap, gc, abort, elementOnly, keepGeometry);
+  drawLines(engine, effect, *values, t, bitmap, gc, abort, elementOnly, keepGeometry);
 }
 
 void ApplyLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalContext* gc,
@@ -153,67 +217,6 @@ void ApplyLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalCo
   for (LineVectorSink* sink : VectorSinks()) sink->FrameStart(t, width, height);
   RenderLines(effect, t, bitmap, gc, abort, nullptr, reuse);
   for (LineVectorSink* sink : VectorSinks()) sink->PassEnd();
-}
-
-void DrawLines(LineEngine& engine, LineManager& effect, TimeValue t, Bitmap* bitmap,
-               RenderGlobalContext* gc, CheckAbortCallback* abort, bool elementOnly,
-               bool reuseLinks) {
-  if (!bitmap || engine.Jobs().empty()) return;
-  const std::optional<EffectValues> values = GatherEffectValues(effect, t);
-  if (!values) return;
-  const FrameGeometry& frame = engine.Frame();
-  GatherJobRecords(effect, engine.Jobs(), t, frame.view.options);
-  DrawTools tools;
-  PassBuffer pass;
-  if (!tools.Init(frame.view, bitmap->Width(), bitmap->Height(), values->overSampling,
-                  values->antiAliasSize, gc) ||
-      !pass.Init(bitmap->Width(), bitmap->Height())) {
-    return;
-  }
-  JobDrawContext ctx = tools.Context(frame, t, abort);
-  ctx.sinks = &VectorSinks();
-  ctx.resolve = [&pass](const LineCanvas& canvas, int blend) {
-    pass.Resolve(canvas, pass.AddDescriptor(BlendDescriptor{blend}));
-  };
-  for (const LineJob& job : engine.Jobs()) ctx.jobCount += job.enabled ? 1 : 0;
-  LinkContext link;
-  link.segments = &frame.segments;
-  link.view = &frame.view;
-  link.reuseLinks = reuseLinks;
-  link.jobCount = ctx.jobCount;
-  link.abort = abort;
-  int jobsDone = 0;
-  bool aborted = false;
-  // Hidden lines first, so that visible lines lie over them.
-  for (int visibility : {1, 0}) {
-    pass.Clear();
-    std::vector<LineJob*> jobs;
-    for (LineJob& job : engine.Jobs()) {
-      if (job.enabled && job.visibility == visibility) jobs.push_back(&job);
-    }
-    // Linking runs job by job; each job links its edge groups in parallel.
-    // Its progress titles count the jobs linked so far.
-    for (size_t k = 0; k < jobs.size(); ++k) {
-      link.jobNumber = jobsDone + static_cast<int>(k) + 1;
-      if (aborted || (abort && abort->Check()) || !LinkJob(*jobs[k], link)) {
-        aborted = true;
-        break;
-      }
-    }
-    for (LineJob* job : jobs) {
-      if (aborted || (abort && abort->Check())) {
-        aborted = true;
-        break;
-      }
-      ctx.jobNumber = ++jobsDone;
-      if (!DrawJob(*job, ctx)) {
-        aborted = true;
-        break;
-      }
-    }
-    if (aborted) break;
-    pass.Composite(bitmap, gc, visibility, elementOnly);
-  }
 }
 
 std::mutex* MotionDetectionLock() {

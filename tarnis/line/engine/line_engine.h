@@ -86,15 +86,6 @@ void RenderLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalC
 void ApplyLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalContext* gc,
                 CheckAbortCallback* abort, bool reuse);
 
-// The drawing half: chains and strokes of every enabled job, hidden lines
-// composited first, then visible lines, over the bitmap (unless
-// `elementOnly`) and into the line render elements of gc. With
-// `reuseLinks`, jobs keep the chains of their last linking while their link
-// parameters are unchanged.
-void DrawLines(LineEngine& engine, LineManager& effect, TimeValue t, Bitmap* bitmap,
-               RenderGlobalContext* gc, CheckAbortCallback* abort, bool elementOnly,
-               bool reuseLinks = false);
-
 // The post-render-frame entry: runs the geometry half of every active line
 // effect of the scene with a progress display (nothing for material-editor
 // renders, network servers, renders without effects or a cancelled render).
