@@ -14,6 +14,30 @@ inline constexpr int kStrLineSettingClassName = 136;
 inline constexpr int kStrLineEffectClassName = 500;
 inline constexpr int kStrLineSetClassName = 600;
 inline constexpr int kStrBrushClassName = 900;
+inline constexpr int kStrToonMaterialClassName = 100;
+inline constexpr int kStrMaterialExtClassName = 200;
+inline constexpr int kStrMaterialExtHolderClassName = 289;
+inline constexpr int kStrStrokeHolderClassName = 390;
+inline constexpr int kStrExtShaderClassName = 30563;
+
+// The toon material's warnings (shown with the caption "Tarnis").
+inline constexpr int kStrOnlyStrokeMaps = 1100;
+inline constexpr int kStrOnlyMaterialExt = 1101;
+
+// The toon material's sub-map and sub-material slot names.
+inline constexpr int kStrSlotHighlightMap = 1110;
+inline constexpr int kStrSlotHighlightLevelMap = 1111;
+inline constexpr int kStrSlotHighlightGlossMap = 1112;
+inline constexpr int kStrSlotBumpMap = 1113;
+inline constexpr int kStrSlotReflectionMap = 1114;
+inline constexpr int kStrZone = 1115;
+inline constexpr int kStrStroke = 1116;
+inline constexpr int kStrMap = 1117;
+inline constexpr int kStrSlotBaseMaterial = 1118;
+inline constexpr int kStrSlotExtMaterial = 1119;
+// The advanced-settings material's sub-map slot names.
+inline constexpr int kStrSlotGradOffsetMap = 1120;
+inline constexpr int kStrSlotShadowMap = 1121;
 
 // Display names of the shape control's parameters: parameter id i has the
 // text kStrShapeParamNames + i.

@@ -10,7 +10,7 @@
 #include "tarnis/common/ini_handler.h"
 #include "tarnis/line/brush/brush_class_desc.h"
 #include "tarnis/line/brush/brush_post_load_callback.h"
-#include "tarnis/line/brush/random_tables.h"
+#include "tarnis/common/random_tables.h"
 
 namespace tarnis {
 

@@ -6,8 +6,8 @@
 #include "sdk/angles.h"
 #include "sdk/mtl.h"
 #include "sdk/noise.h"
-#include "tarnis/line/brush/ease.h"
-#include "tarnis/line/brush/random_tables.h"
+#include "tarnis/common/ease.h"
+#include "tarnis/common/random_tables.h"
 #include "tarnis/line/brush/sc_tex.h"
 
 namespace tarnis {

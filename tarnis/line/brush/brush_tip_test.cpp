@@ -10,8 +10,8 @@
 #include "sdk/angles.h"
 #include "sdk/reference.h"
 #include "tarnis/line/brush/brush_test_helpers.h"
-#include "tarnis/line/brush/ease.h"
-#include "tarnis/line/brush/random_tables.h"
+#include "tarnis/common/ease.h"
+#include "tarnis/common/random_tables.h"
 
 namespace tarnis {
 namespace {

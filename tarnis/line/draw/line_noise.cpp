@@ -5,7 +5,7 @@
 #include <new>
 
 #include "sdk/check.h"
-#include "tarnis/line/brush/random_tables.h"
+#include "tarnis/common/random_tables.h"
 
 namespace tarnis {
 

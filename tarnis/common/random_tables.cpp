@@ -1,4 +1,4 @@
-#include "tarnis/line/brush/random_tables.h"
+#include "tarnis/common/random_tables.h"
 
 #include <memory>
 

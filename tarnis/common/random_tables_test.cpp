@@ -1,12 +1,12 @@
 // Tests of the shared random tables and the ease curve, against values worked
 // out by hand from their rules.
-#include "tarnis/line/brush/random_tables.h"
+#include "tarnis/common/random_tables.h"
 
 #include <gtest/gtest.h>
 
 #include <bitset>
 
-#include "tarnis/line/brush/ease.h"
+#include "tarnis/common/ease.h"
 
 namespace tarnis {
 namespace {
