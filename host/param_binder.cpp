@@ -595,8 +595,13 @@ void ObjectBinder::SetRefByIndex(ReferenceTarget* obj, int index, const json& va
     const ParamBlockDesc2& desc = *pb->GetDesc();
     for (int i = 0; i < desc.Count(); ++i) {
       const ParamDef& def = desc.GetParamDefByIndex(i);
-      if ((def.flags & P_OWNERS_REF) && def.ownerRef == index) {
+      if (!(def.flags & P_OWNERS_REF) || index < def.ownerRef) continue;
+      if (!IsTabType(def.type) && def.ownerRef == index) {
         SetParam(pb, def, value, at);
+        return;
+      }
+      if (IsTabType(def.type) && index < def.ownerRef + def.tabSize) {
+        SetEntry(pb, def, index - def.ownerRef, value, at);
         return;
       }
     }

@@ -598,6 +598,3 @@ void StdMtl::Shade(ShadeContext& sc) {
 
 }  // namespace host
 
-Mtl* NewDefaultStdMat() {
-  return new host::StdMtl();
-}

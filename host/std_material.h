@@ -38,7 +38,7 @@
 
 namespace host {
 
-inline constexpr Class_ID kStdMtlClassID(0x6A170105, 0x2B4E0002);
+inline constexpr Class_ID kStdMtlClassID = STANDARD_MATERIAL_CLASS_ID;
 inline constexpr Class_ID kBlinnShaderClassID(0x6A170106, 0x2B4E0002);
 
 // Parameter ids of the Blinn shader's block "blinn".

@@ -438,7 +438,9 @@ TEST(MaterialClasses, SceneFilesFindEveryClassBlockAndParameterByName) {
     ReferenceHolder loading(static_cast<ReferenceTarget*>(cd->Create(true)));
     EXPECT_EQ(loading.Get()->GetReference(block->OwnerRef()), nullptr) << c.internalName;
   }
+  RegisterMaterialClasses(GetClassDirectory());
   ReferenceHolder standard(NewDefaultStdMat());
+  ASSERT_NE(standard.Get(), nullptr) << "made through the class directory";
   EXPECT_EQ(standard.Get()->ClassID(), kStdMtlClassID);
 }
 

@@ -52,3 +52,6 @@ inline constexpr SClass_ID CTRL_MATRIX3_CLASS_ID = 0x9008;
 // Classes the SDK itself provides.
 inline constexpr Class_ID PARAMBLOCK2_CLASS_ID(0x0082, 0);
 inline constexpr Class_ID CURVE_CONTROL_CLASS_ID(0x14585773, 0x483A7DCF);
+// The host's standard material (NewDefaultStdMat makes one through the class
+// directory).
+inline constexpr Class_ID STANDARD_MATERIAL_CLASS_ID(0x6A170105, 0x2B4E0002);

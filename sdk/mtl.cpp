@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "sdk/class_desc.h"
 #include "sdk/save_load.h"
 
 namespace {
@@ -26,4 +27,9 @@ IOResult MtlBase::LoadName(ILoad* iload) {
     if (iload->CloseChunk() != IO_OK) return IO_ERROR;
   }
   return r == IO_END ? IO_OK : IO_ERROR;
+}
+
+Mtl* NewDefaultStdMat() {
+  void* made = CreateInstance(MATERIAL_CLASS_ID, STANDARD_MATERIAL_CLASS_ID);
+  return made ? dynamic_cast<Mtl*>(static_cast<ReferenceTarget*>(made)) : nullptr;
 }

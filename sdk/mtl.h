@@ -257,8 +257,10 @@ class Shader : public ReferenceTarget {
   virtual float GetSelfIllum(int mtlNum, bool backFace) = 0;
 };
 
-// The host's standard material (Blinn shading, no maps) and its standard
-// reflect/refract map, new and not yet referenced by anything: reference
-// them, or they are never freed. The host provides both.
+// The host's standard material (Blinn shading, no maps), new and not yet
+// referenced by anything: reference it, or it is never freed. Made through
+// the class directory (STANDARD_MATERIAL_CLASS_ID), so plug-ins reach the
+// host's class without linking the host; null where no host registered it.
 Mtl* NewDefaultStdMat();
+// The host's standard reflect/refract map, likewise new; the host provides it.
 Texmap* NewDefaultStdCubic();

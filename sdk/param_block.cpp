@@ -254,7 +254,7 @@ bool IParamBlock2::GetValue(ParamID id, TimeValue t, PB2Value& v, Interval& vali
   const ParamDef& def = Def(index);
   PB2Value r;
   if (def.flags & P_OWNERS_REF) {
-    r = owner_ ? owner_->GetReference(def.ownerRef) : nullptr;
+    r = owner_ ? owner_->GetReference(def.ownerRef + tabIndex) : nullptr;
   } else if (e->ctrl) {
     r = ControllerValue(def, e->ctrl, t, valid);
   } else if (StorageOf(def.type) == ParamStorage::kReference) {
@@ -358,7 +358,8 @@ bool IParamBlock2::SetValue(ParamID id, TimeValue t, const PB2Value& value, int 
   Entry* e = FindEntry(id, tabIndex, index);
   if (!e) return false;
   if (def.flags & P_OWNERS_REF) {
-    if (!owner_ || owner_->ReplaceReference(def.ownerRef, v.Get<ReferenceTarget*>()) == REF_FAIL) {
+    if (!owner_ ||
+        owner_->ReplaceReference(def.ownerRef + tabIndex, v.Get<ReferenceTarget*>()) == REF_FAIL) {
       return false;
     }
     Notify(id, tabIndex);
@@ -445,7 +446,7 @@ void IParamBlock2::RemoveEntries(int index, int start, int n) {
 
 bool IParamBlock2::Insert(ParamID id, int at, const PB2Value& value) {
   int index = desc_ ? desc_->IDtoIndex(id) : -1;
-  if (index < 0 || !IsTabType(Def(index).type)) return false;
+  if (index < 0 || !IsTabType(Def(index).type) || (Def(index).flags & P_OWNERS_REF)) return false;
   const ParamDef& def = Def(index);
   if (at < 0 || at > Count(id)) return false;
   PB2Value v = value;
@@ -473,6 +474,7 @@ bool IParamBlock2::Delete(ParamID id, int start, int n) {
   if (index < 0 || !IsTabType(Def(index).type)) return false;
   if (start < 0 || n < 0 || int64_t{start} + n > Count(id)) return false;
   if (n == 0) return true;
+  if (Def(index).flags & P_OWNERS_REF) return false;  // the owner's slots are fixed
   Param& p = params_[static_cast<size_t>(index)];
   std::vector<PB2Value> values;
   for (int k = start; k < start + n; ++k) {
@@ -491,8 +493,9 @@ bool IParamBlock2::SetCount(ParamID id, int n) {
   int index = desc_ ? desc_->IDtoIndex(id) : -1;
   if (index < 0 || !IsTabType(Def(index).type) || n < 0) return false;
   int count = Count(id);
-  if (n < count) return Delete(id, n, count - n);
   if (n == count) return true;
+  if (Def(index).flags & P_OWNERS_REF) return false;  // the owner's slots are fixed
+  if (n < count) return Delete(id, n, count - n);
   const ParamDef& def = Def(index);
   PB2Value fill = StorageOf(def.type) == ParamStorage::kReference ? PB2Value() : def.def;
   std::vector<PB2Value> values(static_cast<size_t>(n - count), fill);

@@ -41,9 +41,11 @@ void ParamBlockDesc2::CheckParam(ParamDef& def) {
       << "block '" << block << "': '" << def.internalName << "' of type " << ParamTypeName(def.type)
       << " cannot be animatable";
   if (def.flags & P_OWNERS_REF) {
-    TARNIS_CHECK(storage == ParamStorage::kReference && !IsTabType(def.type) && def.ownerRef >= 0)
+    TARNIS_CHECK(storage == ParamStorage::kReference && def.ownerRef >= 0 &&
+                 (!IsTabType(def.type) || def.tabSize > 0))
         << "block '" << block << "': '" << def.internalName
-        << "' is P_OWNERS_REF but not a single reference with an ownerRef slot";
+        << "' is P_OWNERS_REF but not a reference (or a table of a fixed size) with an ownerRef"
+           " slot";
   }
   TARNIS_CHECK(def.tabSize >= 0 && (def.tabSize == 0 || IsTabType(def.type)))
       << "block '" << block << "': '" << def.internalName << "' has a bad tabSize";

@@ -31,6 +31,7 @@ enum : ParamID {
   kTarget,
   kMaterial,
   kDoubled,
+  kOwnedTable,
 };
 
 // Doubles values on set (the block clamps again) and adds 1 on get.
@@ -54,16 +55,18 @@ DoublingAccessor doubling;
 class TestOwnerDesc;
 TestOwnerDesc& OwnerDesc();
 
-// An owner with the block in slot 0 and its own reference (for a
-// P_OWNERS_REF parameter) in slot 1. It records the parameter of every
+// An owner with the block in slot 0, its own reference (for a P_OWNERS_REF
+// parameter) in slot 1 and two more for a P_OWNERS_REF table in slots 2, 3. It records the parameter of every
 // change notice its block sends.
 class TestOwner : public ReferenceTarget {
  public:
   static constexpr Class_ID kClassID{0x7E57B10C, 0x2};
 
   Class_ID ClassID() override { return kClassID; }
-  int NumRefs() override { return 2; }
-  ReferenceTarget* GetReference(int i) override { return i == 0 ? pb_ : (i == 1 ? own_ : nullptr); }
+  int NumRefs() override { return 4; }
+  ReferenceTarget* GetReference(int i) override {
+    return i == 0 ? pb_ : (i >= 1 && i <= 3 ? own_[i - 1] : nullptr);
+  }
   IParamBlock2* Block() { return pb_; }
   RefResult NotifyRefChanged(const Interval&, ReferenceTarget* target, PartID&,
                              RefMessage message) override {
@@ -82,12 +85,12 @@ class TestOwner : public ReferenceTarget {
  protected:
   void SetReference(int i, ReferenceTarget* target) override {
     if (i == 0) pb_ = dynamic_cast<IParamBlock2*>(target);
-    if (i == 1) own_ = target;
+    if (i >= 1 && i <= 3) own_[i - 1] = target;
   }
 
  private:
   IParamBlock2* pb_ = nullptr;
-  ReferenceTarget* own_ = nullptr;
+  ReferenceTarget* own_[3] = {};
 };
 
 class TestOwnerDesc : public ClassDesc2 {
@@ -170,6 +173,12 @@ ParamBlockDesc2& MainDesc() {
            .def = 2.0f,
            .range = {0.0f, 100.0f},
            .accessor = &doubling},
+          {.id = kOwnedTable,
+           .internalName = "ownedTable",
+           .type = TYPE_REFTARG_TAB,
+           .flags = P_OWNERS_REF,
+           .ownerRef = 2,
+           .tabSize = 2},
       }};
   return desc;
 }
@@ -509,6 +518,26 @@ TEST_F(ParamBlockTest, OwnersReferenceParametersUseTheOwnersSlot) {
   ReferenceHolder other(new TestTarget);
   EXPECT_FALSE(orphan.GetAs<IParamBlock2>()->SetValue(kTarget, 0, other.Get()))
       << "no owner to hold it";
+}
+
+TEST_F(ParamBlockTest, OwnersReferenceTablesKeepOneOwnerSlotPerEntryAndTheirSize) {
+  auto* a = new TestTarget;
+  auto* b = new TestTarget;
+  ASSERT_EQ(pb->Count(kOwnedTable), 2);
+  ASSERT_TRUE(pb->SetValue(kOwnedTable, 0, a, 1));
+  ASSERT_TRUE(pb->SetValue(kOwnedTable, 0, b, 0));
+  EXPECT_EQ(owner->GetReference(2), b);
+  EXPECT_EQ(owner->GetReference(3), a);
+  EXPECT_EQ(pb->GetReferenceTarget(kOwnedTable, 0, 1), a);
+  EXPECT_FALSE(pb->SetValue(kOwnedTable, 0, a, 2)) << "past the owner's slots";
+
+  EXPECT_TRUE(pb->SetCount(kOwnedTable, 2));
+  EXPECT_FALSE(pb->SetCount(kOwnedTable, 3));
+  EXPECT_FALSE(pb->SetCount(kOwnedTable, 1));
+  EXPECT_FALSE(pb->Append(kOwnedTable, PB2Value(nullptr)));
+  EXPECT_FALSE(pb->Delete(kOwnedTable, 0, 1));
+  EXPECT_EQ(pb->Count(kOwnedTable), 2);
+  EXPECT_EQ(owner->GetReference(2), b) << "a refused resize leaves the slots";
 }
 
 TEST_F(ParamBlockTest, AccessorsSeeAndChangeValues) {

@@ -76,10 +76,11 @@ const char* ParamTypeName(ParamType2 type);
 // The parameter may carry a key-frame controller (IParamBlock2::MakeAnimated);
 // only for animatable types.
 inline constexpr uint32_t P_ANIMATABLE = 0x0001;
-// A reference-typed, non-table parameter whose value lives in the owner's
-// reference slot ParamDef::ownerRef: reading it answers
-// owner->GetReference(ownerRef), setting it calls owner->ReplaceReference.
-// The owner saves and clones that reference itself.
+// A reference-typed parameter whose value lives in the owner's reference
+// slot ParamDef::ownerRef: reading it answers owner->GetReference(ownerRef),
+// setting it calls owner->ReplaceReference. Entry i of a table lives in slot
+// ownerRef + i; such a table keeps its declared tabSize (it cannot grow or
+// shrink). The owner saves and clones those references itself.
 inline constexpr uint32_t P_OWNERS_REF = 0x0002;
 // ParamBlockDesc2::SetDefaultsFrom leaves the parameter's default alone: new
 // objects always start from the declared default, never a last-used value.
