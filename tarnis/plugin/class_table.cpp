@@ -5,6 +5,9 @@
 #include "tarnis/line/effect/line_manager_class_desc.h"
 #include "tarnis/line/effect/line_set_class_desc.h"
 #include "tarnis/line/effect/line_setting_class_desc.h"
+#include "tarnis/material/tarmat_class_desc.h"
+#include "tarnis/material/tarmat_ext_class_desc.h"
+#include "tarnis/material/tarmat_ext_shader_class_desc.h"
 
 namespace tarnis {
 
@@ -14,9 +17,11 @@ const std::vector<ClassDesc2*>& ClassTable() {
   // setting, extension shader, shape control, extension holder, line render
   // element, line reflection map, line merge helper, vector output, material
   // render element.
-  static const std::vector<ClassDesc2*> table = {GetLineManagerDesc(), GetLineSetDesc(),
-                                                 GetBrushDesc(), GetLineSettingDesc(),
-                                                 GetQvPolygonCtrlDesc()};
+  static const std::vector<ClassDesc2*> table = {
+      GetTarmatDesc(),         GetStrokeHolderDesc(), GetTarmatExtDesc(),
+      GetLineManagerDesc(),    GetLineSetDesc(),      GetBrushDesc(),
+      GetLineSettingDesc(),    GetTarmatExtShaderDesc(), GetQvPolygonCtrlDesc(),
+      GetTarmatExtHolderDesc()};
   return table;
 }
 

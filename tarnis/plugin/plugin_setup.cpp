@@ -14,6 +14,8 @@
 #include "tarnis/line/effect/param_linking.h"
 #include "tarnis/line/effect/setting_holder.h"
 #include "tarnis/line/engine/line_engine.h"
+#include "tarnis/material/grad_settings.h"
+#include "tarnis/material/tarmat.h"
 #include "tarnis/plugin/class_table.h"
 
 namespace tarnis {
@@ -79,7 +81,12 @@ ClassDesc2* PluginSetup::ClassDesc(int i) {
 bool PluginSetup::Probe() {
   if (context_.classes.empty()) return true;
   Interface* ip = context_.ip ? context_.ip : GetCOREInterface();
+  // The toon material is the class offered; a table without it offers its
+  // first class.
   ClassDesc2* cd = context_.classes.front();
+  for (ClassDesc2* c : context_.classes) {
+    if (c->SuperClassID() == MATERIAL_CLASS_ID && c->ClassID() == kTarmatClassID) cd = c;
+  }
   // Taken means these classes were not known yet: this is the first copy
   // of the plug-in, and it does the set-up.
   if (ip->AddClass(cd) != 1) return false;
@@ -96,6 +103,7 @@ void PluginSetup::LoadDefaults() {
   if (dir.empty()) return;
   IniHandler brush(FileIn(dir, kBrushIniFile));
   LoadBrushDefaults(brush);
+  ReloadGradationDefaults();
   const std::string generalPath = FileIn(dir, kTarnisIniFile);
   SayIfUnreadable(generalPath);
   IniHandler general(generalPath);
