@@ -24,7 +24,7 @@ float EntryAngle(int j) {
   return static_cast<float>(j) * 2.0f * kPi / 360.0f - kPi;
 }
 
-TEST(QvPolygonCtrlClassDesc, DescribesTheControlAndFollowsTheLineSettingInTheClassTable) {
+TEST(QvPolygonCtrlClassDesc, DescribesTheControlAndSitsAfterTheLineSettingInTheClassTable) {
   ClassDesc2* cd = GetQvPolygonCtrlDesc();
   EXPECT_EQ(cd->SuperClassID(), 0x200);
   EXPECT_EQ(cd->ClassID(), Class_ID(0x54022257, 0x0814EBFB));
@@ -34,10 +34,11 @@ TEST(QvPolygonCtrlClassDesc, DescribesTheControlAndFollowsTheLineSettingInTheCla
   EXPECT_EQ(cd->IsPublic(), 0);
   EXPECT_EQ(cd->GetParamBlockDescByID(0), ShapeBlockDesc());
   const auto& table = ClassTable();
+  // Two after the line setting (the extension shader comes between).
   const auto setting = std::find(table.begin(), table.end(), GetLineSettingDesc());
   ASSERT_NE(setting, table.end());
-  ASSERT_NE(setting + 1, table.end());
-  EXPECT_EQ(*(setting + 1), cd);
+  ASSERT_LT(setting + 2, table.end());
+  EXPECT_EQ(*(setting + 2), cd);
 }
 
 TEST(QvPolygonCtrlBlock, DeclaresTheSixParametersWithTheirNames) {

@@ -342,7 +342,7 @@ TEST_F(TarmatTest, StrokesLayerLastSlotFirstAndStrokeOnlyKeepsOnlyThem) {
   ExpectColor(sc_.out.t, Color(0, 0, 0));
   ShadeAt(0.6f);
   ExpectColor(sc_.out.c, Color(0, 0, 0));
-  ExpectColor(sc_.out.t, Color(1, 1, 1)) << "no strokes: fully transparent";
+  ExpectColor(sc_.out.t, Color(1, 1, 1));  // no strokes: fully transparent
 }
 
 TEST_F(TarmatTest, StrokeOnlyOnASurfaceWithoutStrokesIsTransparent) {

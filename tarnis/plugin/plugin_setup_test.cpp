@@ -13,7 +13,9 @@
 #include "sdk/testing/scratch_dir.h"
 #include "tarnis/common/ini_handler.h"
 #include "tarnis/common/shape_control.h"
+#include "tarnis/common/shape_control_class_desc.h"
 #include "tarnis/line/brush/brush_params.h"
+#include "tarnis/material/tarmat_class_desc.h"
 #include "tarnis/line/engine/line_engine.h"
 #include "tarnis/line/effect/line_manager.h"
 #include "tarnis/line/effect/param_linking.h"
@@ -81,11 +83,13 @@ TEST_F(PluginSetupTest, ProbesOnceAndHandsOutTheClassTable) {
   EXPECT_EQ(setup->ClassDesc(static_cast<int>(table.size())), nullptr);
   EXPECT_TRUE(setup->Done());
   EXPECT_TRUE(setup->ProbeAccepted());
-  // The first descriptor was offered and withdrawn again, once.
-  EXPECT_EQ(host.offered, std::vector<ClassDesc2*>{table.front()});
-  EXPECT_EQ(host.withdrawn, std::vector<ClassDesc2*>{table.front()});
-  // The descriptors hand out have their blocks bound.
-  EXPECT_EQ(table.back()->GetParamBlockDescByID(0), ShapeBlockDesc());
+  // The toon material's descriptor was offered and withdrawn again, once.
+  ClassDesc2* toon = GetTarmatDesc();
+  EXPECT_EQ(host.offered, std::vector<ClassDesc2*>{toon});
+  EXPECT_EQ(host.withdrawn, std::vector<ClassDesc2*>{toon});
+  // The descriptors handed out have their blocks bound.
+  EXPECT_EQ(GetQvPolygonCtrlDesc()->GetParamBlockDescByID(0), ShapeBlockDesc());
+  EXPECT_EQ(toon->GetParamBlockDescByID(kTarmatBlockZone1 + 3), TarmatBlockDesc(5));
 }
 
 TEST_F(PluginSetupTest, ReadsTheUsersDefaults) {
