@@ -4,6 +4,8 @@
 #include "host/scene_loader.h"
 
 #include <filesystem>
+#include <map>
+#include <string>
 #include <new>
 
 #include <nlohmann/json.hpp>
@@ -23,6 +25,9 @@ namespace host {
 using nlohmann::json;
 
 namespace {
+
+// The class that "toon" wraps materials in.
+constexpr const char* kToonMaterialClass = "Tarnis_Material";
 
 constexpr ParamRange kUnit = kUnitRange;
 
@@ -55,6 +60,7 @@ class SceneReader {
   void ReadTransformPart(const json& j, const JsonPath& at, HostNode* node, Part part);
   void ReadVisibility(const json& j, const JsonPath& at, HostNode* node);
   void ReadNodeMaterial(const json& j, const JsonPath& at);
+  void WrapInToon(const json& j, const JsonPath& at);
   // Every element of an optional top-level array.
   template <class F>
   void ForEach(const json& doc, const char* key, F&& read);
@@ -77,7 +83,7 @@ void SceneReader::Read(const json& doc) {
   reader_.ExpectObject(doc, {}, "a JSON object at the top");
   reader_.CheckKeys(doc, {},
                     {"tarnis", "render", "environment", "camera", "lights", "materials", "nodes",
-                     "effects", "elements"});
+                     "toon", "effects", "elements"});
   ReadVersion(doc);
   // The frame rate first: key frames are converted to ticks with it.
   if (const json* r = Find(doc, "render")) ReadRender(*r, JsonPath("render"));
@@ -96,6 +102,7 @@ void SceneReader::Read(const json& doc) {
     binder_.MakeObject(j, at, {MATERIAL_CLASS_ID, TEXMAP_CLASS_ID});
   });
   ForEach(doc, "nodes", [&](const json& j, const JsonPath& at) { ReadNodeMaterial(j, at); });
+  if (const json* t = Find(doc, "toon")) WrapInToon(*t, JsonPath("toon"));
   ForEach(doc, "effects", [&](const json& j, const JsonPath& at) {
     ReferenceTarget* effect = binder_.MakeObject(j, at, {RENDER_EFFECT_CLASS_ID});
     // A class that is not public lives inside other objects (a line set
@@ -278,6 +285,58 @@ void SceneReader::ReadNodeMaterial(const json& j, const JsonPath& at) {
   std::string name = reader_.String(*m, at.Key("material"));
   ReferenceTarget* mtl = binder_.ResolveName(name, at.Key("material"), {MATERIAL_CLASS_ID});
   binder_.FindNode(j["name"].get<std::string>())->SetMtl(static_cast<Mtl*>(mtl));
+}
+
+// Every mesh's material goes inside a toon material made from the "toon"
+// definition (the toon material's own defaults for `true`); a material
+// shared by several nodes gets one wrapper they share, nodes without a
+// material get a standard one to wrap, and toon materials stay as they are.
+void SceneReader::WrapInToon(const json& j, const JsonPath& at) {
+  json def = {{"class", kToonMaterialClass}};
+  if (j.is_boolean()) {
+    if (!j.get<bool>()) return;
+  } else if (j.is_object()) {
+    reader_.CheckKeys(j, at, {"params", "refs"});
+    for (const char* key : {"params", "refs"}) {
+      if (const json* v = Find(j, key)) def[key] = *v;
+    }
+  } else {
+    reader_.Fail(at, "expected true, false or {\"params\": {...}} (the toon material's "
+                     "settings), got " + DescribeJson(j));
+  }
+  auto isToon = [](Mtl* m) {
+    ClassDesc2* cd = m ? GetClassDirectory().FindClass(MATERIAL_CLASS_ID, m->ClassID()) : nullptr;
+    return cd && std::string(cd->InternalName()) == kToonMaterialClass;
+  };
+  std::map<Mtl*, Mtl*> wrappers;
+  Mtl* plain = nullptr;
+  for (HostNode* node : scene_.AllNodes()) {
+    if (!dynamic_cast<GeomObject*>(node->GetObjectRef())) continue;
+    Mtl* base = node->GetMtl();
+    if (isToon(base)) continue;
+    if (!base) {
+      if (!plain) {
+        plain = NewDefaultStdMat();
+        if (!plain) reader_.Fail(at, "the standard material is not available to wrap");
+        plain->SetName("Default");
+      }
+      base = plain;
+    }
+    Mtl*& wrapper = wrappers[base];
+    if (!wrapper) {
+      wrapper = static_cast<Mtl*>(binder_.MakeObject(def, at, {MATERIAL_CLASS_ID}));
+      bool set = false;
+      for (IParamBlock2* pb : ParamBlocksOf(wrapper)) {
+        if (const ParamDef* p = pb->GetDesc()->GetParamDefByName("baseMaterial")) {
+          set = pb->SetValue(p->id, 0, static_cast<ReferenceTarget*>(base));
+          break;
+        }
+      }
+      if (!set) reader_.Fail(at, "the toon material did not take the base material");
+      wrapper->SetName((std::string(base->GetName()) + " (toon)").c_str());
+    }
+    node->SetMtl(wrapper);
+  }
 }
 
 // ---- meshes ----------------------------------------------------------------
