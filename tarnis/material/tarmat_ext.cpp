@@ -291,6 +291,9 @@ void TarmatExt::SetReference(int i, ReferenceTarget* target) {
   if (!loading_ && !Fits(i, target)) return;
   refs_[i] = target;
   ivalid_.SetEmpty();
+  // The toon materials sharing these settings read them at their update:
+  // tell them a map or the outline was swapped.
+  if (!loading_) NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
 }
 
 RefResult TarmatExt::NotifyRefChanged(const Interval&, ReferenceTarget*, PartID&,

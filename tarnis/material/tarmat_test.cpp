@@ -50,10 +50,16 @@ class FlatMtl : public Mtl {
   Color seenAmbient, seenLight;
 };
 
-// Any texture map that is not a stroke map.
+// Any texture map that is not a stroke map: one colour, one brightness and
+// one bump everywhere.
 class PlainMap : public Texmap {
  public:
-  AColor EvalColor(ShadeContext&) override { return AColor(0.2f, 0.4f, 0.6f, 1.0f); }
+  PlainMap() = default;
+  explicit PlainMap(AColor c, Point3 perturb = {}) : colour(c), bump(perturb) {}
+  AColor EvalColor(ShadeContext&) override { return colour; }
+  Point3 EvalNormalPerturb(ShadeContext&) override { return bump; }
+  AColor colour{0.2f, 0.4f, 0.6f, 1.0f};
+  Point3 bump;
   void Update(TimeValue, Interval&) override {}
   Interval Validity(TimeValue) override { return FOREVER; }
   Class_ID ClassID() override { return Class_ID(0x7E57, 0x3002); }
@@ -142,10 +148,11 @@ class TarmatTest : public ::testing::Test {
   ShadowAwareLight light_;
 };
 
-void ExpectColor(const Color& got, const Color& want, float tol = 1e-5f) {
-  EXPECT_NEAR(got.r, want.r, tol);
-  EXPECT_NEAR(got.g, want.g, tol);
-  EXPECT_NEAR(got.b, want.b, tol);
+void ExpectColor(const Color& got, const Color& want, const char* what = "") {
+  constexpr float kTol = 1e-5f;
+  EXPECT_NEAR(got.r, want.r, kTol) << what;
+  EXPECT_NEAR(got.g, want.g, kTol) << what;
+  EXPECT_NEAR(got.b, want.b, kTol) << what;
 }
 
 TEST_F(TarmatTest, ANewMaterialHasQuarterZonesEmptyStrokeSlotsAndAdvancedSettings) {
@@ -386,6 +393,77 @@ TEST_F(TarmatTest, ShadowBlendColoursWhatTheLightsShadow) {
   ExpectColor(ShadeAt(0.9f), Color(1, 1, 0));
   light_.shadow = 0.5f;
   ExpectColor(ShadeAt(0.9f), Color(0.5f, 0.5f, 0.25f));
+}
+
+TEST_F(TarmatTest, MapsColourZonesHighlightsAndReflections) {
+  SetZoneColours();
+  // A zone map half over the zone colour.
+  mtl()->ReplaceReference(ZoneMapRef(0), new PlainMap(AColor(0, 0, 1, 1)));
+  Zone(0)->SetValue(kTzMapOpacity, 0, 50.0f);
+  Update();
+  ExpectColor(ShadeAt(0.1f), Color(0.5f, 0, 0.5f));
+  Zone(0)->SetValue(kTzMapEnable, 0, false);
+  Update();
+  ExpectColor(ShadeAt(0.1f), Color(1, 0, 0));
+
+  // A reflection adds to every zone (and is clamped).
+  mtl()->ReplaceReference(kTarmatReflecMapRef, new PlainMap(AColor(0.2f, 0.4f, 0.6f, 1)));
+  Main()->SetValue(kTmReflecEnable, 0, true);
+  Main()->SetValue(kTmReflecAmount, 0, 50);
+  Update();
+  ExpectColor(ShadeAt(0.3f), Color(0.1f, 1, 0.3f));
+  Main()->SetValue(kTmReflecEnable, 0, false);
+
+  // The highlight map colours a full highlight.
+  mtl()->ReplaceReference(kTarmatHiMapRef, new PlainMap(AColor(1, 0, 1, 1)));
+  Main()->SetValue(kTmHiLevel, 0, 100);
+  Main()->SetValue(kTmHiGross, 0, 100);
+  Update();
+  ExpectColor(ShadeAt(1.0f), Color(1, 0, 1));
+}
+
+TEST_F(TarmatTest, ABumpMapBendsTheNormalForTheLightOnly) {
+  SetZoneColours();
+  // A perturbation that tips the normal away from a light straight above.
+  mtl()->ReplaceReference(kTarmatBumpMapRef, new PlainMap(AColor(0, 0, 0, 1), Point3(2, 0, 0)));
+  Main()->SetValue(kTmBumpAmount, 0, 100);
+  Update();
+  ExpectColor(ShadeAt(0.9f), Color(1, 1, 0), "bumping is off until enabled");
+  Main()->SetValue(kTmBumpEnable, 0, true);
+  Update();
+  light_.toLight = Point3(0, 0, 1);
+  sc_.ResetOutput();
+  mtl()->Shade(sc_);
+  // normalize(0,0,1 + 2,0,0): N·L = 1/sqrt(5) = 0.447, zone 2.
+  ExpectColor(sc_.out.c, Color(0, 1, 0));
+  EXPECT_EQ(sc_.Normal(), Point3(0, 0, 1)) << "the caller's normal is put back";
+}
+
+TEST_F(TarmatTest, AGradationOffsetMapShiftsTheZones) {
+  SetZoneColours();
+  auto* ext = dynamic_cast<TarmatExt*>(mtl()->GetSubMtl(1));
+  ext->Block()->SetValue(kGradOffsetEnable, 0, true);
+  Update();
+  ExpectColor(ShadeAt(0.1f), Color(1, 0, 0), "no map: no shift");
+  // Brightness 1, offset -0.5, amount 100 %: the gradation moves up by 0.5.
+  ext->SetSubTexmap(0, new PlainMap(AColor(1, 1, 1, 1)));
+  Update();
+  ExpectColor(ShadeAt(0.1f), Color(0, 0, 1));
+}
+
+TEST_F(TarmatTest, TheLightsTintIsMixedIntoTheChosenZones) {
+  SetZoneColours();
+  auto* ext = dynamic_cast<TarmatExt*>(mtl()->GetSubMtl(1));
+  ext->Block()->SetValue(kLightcolEnable, 0, true);
+  ext->Block()->SetValue(kLightcolZone, 0, false, 3);
+  Update();
+  light_.color = Color(1.0f, 0.4f, 0.4f);  // mean 0.6: tint (0.4, -0.2, -0.2)
+  // Zone 3 at N·L 0.6 × the light's mean... the gradation is the mean light:
+  // with N·L = 1 it is 0.6, zone 3 (blue): blue + tint = (0.4, 0, 0.8).
+  ExpectColor(ShadeAt(1.0f), Color(0.4f, 0, 0.8f));
+  ext->Block()->SetValue(kLightcolZone, 0, false, 2);
+  Update();
+  ExpectColor(ShadeAt(1.0f), Color(0, 0, 1), "zone 3 no longer takes the tint");
 }
 
 TEST_F(TarmatTest, ClonesAreIndependent) {
