@@ -12,6 +12,9 @@
 #   line/output     vector outputs and inspection files
 #   line/engine     the driver: gathering and running the stages
 #
+# The toon material (material/) includes neither the line code nor the
+# plug-in set-up.
+#
 # A folder may include its own headers and those of the layers below it. The
 # effect objects (line/effect) sit beside the driver: they may include the
 # brush objects and the engine's public entry (line/engine/line_engine.h)
@@ -79,6 +82,14 @@ while IFS=: read -r file _ include; do
   violations=$((violations + 1))
 done < <(grep -rnE '^#include "tarnis/plugin/' tarnis/line --include='*.h' --include='*.cpp' |
            grep -v '_test\.cpp:' || true)
+
+# The toon material sits on the shared helpers alone: the line code and the
+# plug-in set-up are above it.
+while IFS=: read -r file _ include; do
+  printf 'AGAINST THE LAYERS: %s includes %s\n' "$file" "${include#\#include }" >&2
+  violations=$((violations + 1))
+done < <(grep -rnE '^#include "tarnis/(line|plugin)/' tarnis/material \
+           --include='*.h' --include='*.cpp' | grep -v '_test\.cpp:' || true)
 
 echo "$listed includes between line folders checked ($tests in tests not checked)," \
      "$violations against the pipeline"
