@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <barrier>
 #include <cmath>
+#include <thread>
+#include <vector>
 
 #include "sdk/hold.h"
 #include "sdk/testing/fake_interface.h"
@@ -480,6 +484,53 @@ TEST_F(TarmatTest, ClonesAreIndependent) {
   Interval valid = FOREVER;
   c->Update(0, valid);
   ExpectColor(c->Values().zones[0].color, Color(0.1f, 0.2f, 0.3f));
+}
+
+// A base material whose pass waits until every render thread is inside its
+// own pass, so that all of them hold a pooled context at once.
+class RendezvousMtl : public FlatMtl {
+ public:
+  explicit RendezvousMtl(std::barrier<>* meet) : meet_(meet) {}
+  void Shade(ShadeContext& sc) override {
+    meet_->arrive_and_wait();
+    sc.out.c = colour;
+    sc.out.t = Color();
+  }
+
+ private:
+  std::barrier<>* meet_;
+};
+
+TEST_F(TarmatTest, ConcurrentShadingGrowsTheContextPoolPastItsFirstSlots) {
+  constexpr int kThreads = 24;  // more than the pool's first 16 slots
+  constexpr int kRounds = 20;
+  std::barrier<> meet(kThreads);
+  mtl()->SetSubMtl(0, new RendezvousMtl(&meet));
+  SetZoneColours();
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] {
+      FakeShadeContext sc;
+      sc.SetAllNormals({0, 0, 1});
+      sc.view = Point3(0, 0, -1);
+      TestDirectionalLight light;
+      const float w = i % 2 ? 0.1f : 0.6f;  // zone 1 or zone 3
+      light.toLight = Normalize(Point3(std::sqrt(1.0f - w * w), 0.0f, w));
+      sc.AddLight(&light);
+      for (int r = 0; r < kRounds; ++r) {
+        sc.ResetOutput();
+        mtl()->Shade(sc);
+        const Color want = i % 2 ? Color(1, 0, 0) : Color(0, 0, 1);
+        if (!(std::abs(sc.out.c.r - want.r) < 1e-5f && std::abs(sc.out.c.b - want.b) < 1e-5f)) {
+          ++wrong;
+        }
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_GE(ShadeContextPool::Shared().Count(), kThreads);
 }
 
 TEST(TarmatClassTest, TheDescriptorNamesTheMaterial) {
