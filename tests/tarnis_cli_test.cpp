@@ -117,7 +117,8 @@ TEST(TarnisInfo, ListsTheDemosNodes) {
   EXPECT_NE(run.output.find("nodes      5"), std::string::npos) << run.output;
   for (const char* line :
        {"Ground  plane", "Crate  box, 8 vertices, 12 faces, material Clay", "Ball  sphere",
-        "Ring  torus", "Teapot  teapot", "Key  directional", "Clay  Standard"}) {
+        "Ring  torus", "Teapot  teapot", "Key  directional", "Clay  Tarnis_Material",
+        "ClayBase  Standard"}) {
     EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
   }
 }
