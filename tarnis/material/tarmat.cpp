@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "sdk/class_desc.h"
@@ -571,10 +572,62 @@ void Tarmat::PasteStrokeSet(int zone, const StrokeSet& set, bool instance, TimeV
   for (int s = 0; s < kTarmatStrokesPerZone; ++s) {
     if (!set[s]) continue;
     ReferenceTarget* map = instance ? set[s] : CloneRefHierarchy(set[s]);
+    if (!map) continue;  // a map that cannot be copied leaves the slot as it is
     ReplaceReference(StrokeRef(zone, s), map);
     pb->SetValue(kTzStrokeEnable, t, true, s);
   }
   theHold.Accept(Text(kStrParameterChange).c_str());
+}
+
+bool Tarmat::SaveZoneLayoutAsDefault(TimeValue t) {
+  return SaveGradationDefaults(ZoneLayout(t));
+}
+
+namespace {
+
+std::optional<Tarmat::ZonePositions>& ZoneClipboard() {
+  static std::optional<Tarmat::ZonePositions> clipboard;
+  return clipboard;
+}
+
+std::array<ReferenceHolder, kTarmatStrokesPerZone>& StrokeClipboard() {
+  // Never destroyed: the maps it holds may outlive the reference system's
+  // own teardown otherwise.
+  static auto* clipboard = new std::array<ReferenceHolder, kTarmatStrokesPerZone>;
+  return *clipboard;
+}
+
+bool& StrokeClipboardFull() {
+  static bool full = false;
+  return full;
+}
+
+}  // namespace
+
+void CopyZonePositionsToClipboard(Tarmat& mtl, TimeValue t) {
+  ZoneClipboard() = mtl.CopyZonePositions(t);
+}
+
+bool PasteZonePositionsFromClipboard(Tarmat& mtl, TimeValue t) {
+  if (!ZoneClipboard()) return false;
+  mtl.PasteZonePositions(*ZoneClipboard(), t);
+  return true;
+}
+
+void CopyStrokeSetToClipboard(Tarmat& mtl, int zone, TimeValue t) {
+  const Tarmat::StrokeSet set = mtl.CopyStrokeSet(zone, t);
+  for (int s = 0; s < kTarmatStrokesPerZone; ++s) StrokeClipboard()[s].Set(set[s]);
+  StrokeClipboardFull() = true;
+}
+
+bool PasteStrokeSetFromClipboard(Tarmat& mtl, int zone, bool instance, TimeValue t) {
+  if (!StrokeClipboardFull()) return false;
+  Tarmat::StrokeSet set{};
+  for (int s = 0; s < kTarmatStrokesPerZone; ++s) {
+    set[s] = StrokeClipboard()[s].GetAs<Texmap>();
+  }
+  mtl.PasteStrokeSet(zone, set, instance, t);
+  return true;
 }
 
 int Tarmat::StrokeSeed(ShadeContext& sc) const {

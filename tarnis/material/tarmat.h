@@ -205,6 +205,10 @@ class Tarmat final : public Mtl {
   StrokeSet CopyStrokeSet(int zone, TimeValue t);
   void PasteStrokeSet(int zone, const StrokeSet& set, bool instance, TimeValue t);
 
+  // Saves ZoneLayout(t) as the layout new materials start from (the
+  // gradation settings file); false when it could not be written.
+  bool SaveZoneLayoutAsDefault(TimeValue t);
+
   // The stroke seed of a sample (re-seeded over time when stroke animation
   // is on; 0 otherwise).
   int StrokeSeed(ShadeContext& sc) const;
@@ -236,5 +240,13 @@ class Tarmat final : public Mtl {
   ReferenceHolder extHolder_;
   ReferenceHolder strokeHolders_[kToonZones];
 };
+
+// The zone panels' clipboards, held while the plug-in is loaded (interface
+// thread). Pasting from an empty clipboard changes nothing and answers false.
+void CopyZonePositionsToClipboard(Tarmat& mtl, TimeValue t);
+bool PasteZonePositionsFromClipboard(Tarmat& mtl, TimeValue t);
+// The stroke-set clipboard keeps the copied maps alive until the next copy.
+void CopyStrokeSetToClipboard(Tarmat& mtl, int zone, TimeValue t);
+bool PasteStrokeSetFromClipboard(Tarmat& mtl, int zone, bool instance, TimeValue t);
 
 }  // namespace tarnis

@@ -79,6 +79,11 @@ class TestStroke : public Texmap, public ZoneStroke {
   void Update(TimeValue, Interval&) override {}
   Interval Validity(TimeValue) override { return FOREVER; }
   Class_ID ClassID() override { return kStrokeClassID; }
+  ReferenceTarget* Clone(RemapDir& remap) override {
+    auto* copy = new TestStroke(colour, coverage, order_, tag_);
+    BaseClone(this, copy, remap);
+    return copy;
+  }
   float ShadeStroke(ShadeContext&, float opacity, Color& c, int seed, float scale) override {
     if (order_) order_->push_back(tag_);
     lastSeed = seed;
@@ -276,6 +281,16 @@ TEST_F(TarmatTest, ZonePositionsPasteAsOneUndoStep) {
   EXPECT_EQ(target->CopyZonePositions(0), copied) << "one undo takes the whole paste back";
 }
 
+TEST_F(TarmatTest, TheZoneClipboardCarriesPositionsBetweenMaterials) {
+  mtl()->SetZoneMax(0, 15.0f, 0);
+  CopyZonePositionsToClipboard(*mtl(), 0);
+  ReferenceHolder other(new Tarmat);
+  auto* target = other.GetAs<Tarmat>();
+  ASSERT_TRUE(PasteZonePositionsFromClipboard(*target, 0));
+  EXPECT_EQ(target->CopyZonePositions(0), mtl()->CopyZonePositions(0));
+  EXPECT_FLOAT_EQ(target->CopyZonePositions(0)[0].second, 15.0f);
+}
+
 TEST_F(TarmatTest, StrokeSetsCopyEnabledSlotsAndPasteAsInstancesOrCopies) {
   auto* a = new TestStroke({1, 0, 0}, 1.0f, nullptr, 1);
   auto* b = new TestStroke({0, 1, 0}, 1.0f, nullptr, 2);
@@ -293,6 +308,16 @@ TEST_F(TarmatTest, StrokeSetsCopyEnabledSlotsAndPasteAsInstancesOrCopies) {
   Zone(2)->GetValue(kTzStrokeEnable, 0, on, valid, 0);
   EXPECT_EQ(on, 1);
   EXPECT_EQ(mtl()->GetReference(StrokeRef(2, 3)), nullptr);
+
+  // Through the clipboard, as copies: new maps in the same slots, one undo.
+  CopyStrokeSetToClipboard(*mtl(), 0, 0);
+  ASSERT_TRUE(PasteStrokeSetFromClipboard(*mtl(), 3, /*instance=*/false, 0));
+  ReferenceTarget* copied = mtl()->GetReference(StrokeRef(3, 0));
+  ASSERT_NE(copied, nullptr);
+  EXPECT_NE(copied, a);
+  EXPECT_EQ(copied->ClassID(), kStrokeClassID);
+  theHold.Undo();
+  EXPECT_EQ(mtl()->GetReference(StrokeRef(3, 0)), nullptr);
 }
 
 TEST_F(TarmatTest, ShadingShowsExactlyTheZoneOfTheGradation) {
