@@ -174,6 +174,9 @@ void TarmatLightDesc::Set(LightDesc* light, float factor) {
 
 bool TarmatLightDesc::Illuminate(ShadeContext& sc, const Point3& normal, Color& color, Point3& dir,
                                  float& dot_nl, float& diffuseCoef) {
+  // A light dimmed to nothing gives black with or without its shadow: skip
+  // the shadow ray (the base pass of a flat toon material, shade 0).
+  if (factor_ == 0.0f) return IlluminateNoShadow(sc, normal, color, dir, dot_nl, diffuseCoef);
   if (!light_ || !light_->Illuminate(sc, normal, color, dir, dot_nl, diffuseCoef)) return false;
   color *= factor_;
   return true;

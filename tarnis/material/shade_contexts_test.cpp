@@ -320,6 +320,38 @@ TEST(TarmatShadeContext, LightWrappersFollowTheLightCountAndKeepStorageWhileItSt
   EXPECT_EQ(ctx.Light(1), nullptr);
 }
 
+// A light that counts the shadowed evaluations it is asked for.
+class CountingLight : public TestDirectionalLight {
+ public:
+  bool Illuminate(ShadeContext& sc, const Point3& n, Color& c, Point3& dir, float& dot_nl,
+                  float& coef) override {
+    ++shadowed;
+    return TestDirectionalLight::Illuminate(sc, n, c, dir, dot_nl, coef);
+  }
+  int shadowed = 0;
+};
+
+TEST(TarmatLightDesc, ALightDimmedToNothingCastsNoShadowRayButStillReaches) {
+  CountingLight light;
+  light.shadow = 0.0f;
+  FakeShadeContext sc;
+  TarmatLightDesc wrapper;
+  wrapper.Set(&light, 0.0f);
+  Color color(0.5f, 0.5f, 0.5f);
+  Point3 dir;
+  float dotNL = 0.0f, diffuse = 0.0f;
+  EXPECT_TRUE(wrapper.Illuminate(sc, {0, 0, 1}, color, dir, dotNL, diffuse));
+  EXPECT_EQ(color, Color(0, 0, 0));
+  EXPECT_EQ(diffuse, 1.0f);
+  EXPECT_EQ(light.shadowed, 0);
+  light.reaches = false;
+  EXPECT_FALSE(wrapper.Illuminate(sc, {0, 0, 1}, color, dir, dotNL, diffuse));
+  wrapper.Set(&light, 0.5f);
+  light.reaches = true;
+  wrapper.Illuminate(sc, {0, 0, 1}, color, dir, dotNL, diffuse);
+  EXPECT_EQ(light.shadowed, 1);
+}
+
 TEST(TarmatLightDesc, IlluminateScalesOnlyWhatReachesTheSample) {
   PlacedLight light;
   light.color = Color(0.8f, 0.4f, 0.2f);
