@@ -234,8 +234,42 @@ ShadeContextPool& ShadeContextPool::Shared() {
   return pool;
 }
 
+namespace {
+
+// The context a thread gave back last, and the pool it came from.
+struct LastContext {
+  uint64_t pool = 0;
+  TarmatShadeContext* ctx = nullptr;
+  int index = -1;
+};
+thread_local LastContext tLastContext;
+
+uint64_t NextPoolId() {
+  static std::atomic<uint64_t> counter{0};
+  return ++counter;
+}
+
+// Claims a context whose flag is clear. Acquire pairs with the holder's
+// releasing store: what the last holder wrote into the context is complete
+// before the next one uses it.
+bool Claim(std::atomic<bool>& inUse) {
+  bool expected = false;
+  return inUse.compare_exchange_strong(expected, true, std::memory_order_acquire,
+                                       std::memory_order_relaxed);
+}
+
+}  // namespace
+
+ShadeContextPool::ShadeContextPool() : id_(NextPoolId()) {}
+
 TarmatShadeContext* ShadeContextPool::Acquire(int* index) {
   if (index) *index = -1;
+  const LastContext last = tLastContext;
+  if (last.pool == id_ && last.ctx && Claim(last.ctx->inUse_)) {
+    last.ctx->reclaimed_ = true;
+    if (index) *index = last.index;
+    return last.ctx;
+  }
   std::lock_guard lock(mutex_);
   const int count = static_cast<int>(contexts_.size());
   int start = searchStart_.load(std::memory_order_relaxed);
@@ -243,15 +277,16 @@ TarmatShadeContext* ShadeContextPool::Acquire(int* index) {
   for (int i = 0; i < count; ++i) {
     const int slot = (start + i) % count;
     TarmatShadeContext& ctx = *contexts_[static_cast<size_t>(slot)];
-    // Acquire pairs with the holder's releasing store: what the last holder
-    // wrote into the context is complete before the next one uses it.
-    if (ctx.inUse_.load(std::memory_order_acquire)) continue;
-    // Only this lock's holder sets the flag, so nobody can take it in between.
-    ctx.inUse_.store(true, std::memory_order_relaxed);
+    // A thread taking back its own context does so without the lock, so
+    // the flag is claimed, not just set.
+    if (!Claim(ctx.inUse_)) continue;
+    ctx.reclaimed_ = false;
     if (index) *index = slot;
     return &ctx;
   }
-  return Grow(index);
+  TarmatShadeContext* made = Grow(index);
+  if (made) made->reclaimed_ = false;
+  return made;
 }
 
 TarmatShadeContext* ShadeContextPool::Grow(int* index) {
@@ -276,7 +311,10 @@ TarmatShadeContext* ShadeContextPool::Grow(int* index) {
 
 void ShadeContextPool::Release(TarmatShadeContext* ctx, int index) {
   if (!ctx) return;
-  searchStart_.store(index, std::memory_order_relaxed);
+  // A context taken back by its own thread leaves the search start alone:
+  // threads shading side by side would otherwise fight over one cache line.
+  if (!ctx->reclaimed_) searchStart_.store(index, std::memory_order_relaxed);
+  tLastContext = {id_, ctx, index};
   ctx->inUse_.store(false, std::memory_order_release);
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -143,6 +144,9 @@ class TarmatShadeContext : public ForwardingShadeContext {
 
   std::vector<TarmatLightDesc> lights_;
   std::atomic<bool> inUse_{false};
+  // Taken back by the thread that released it last, without the pool's lock
+  // (written and read only by the holder).
+  bool reclaimed_ = false;
 };
 
 // The context a stroke map is evaluated in: the sample's context with the
@@ -164,6 +168,12 @@ class StrokeShadeContext : public ForwardingShadeContext {
 // one under the pool's lock, growing the pool when all are held; the holder
 // gives it back with Release, which takes no lock. Contexts keep their
 // addresses for the pool's life and are reused across renders.
+//
+// A render thread shades sample after sample, so Acquire first tries, without
+// the lock, the context this thread gave back last: a compare-and-swap of its
+// in-use flag claims it unless another thread took it meanwhile, and only
+// then does the locked ring search run. (Taking the lock for every sample
+// cost more than a whole standard-material sample.)
 class ShadeContextPool {
  public:
   static constexpr int kFirstCapacity = 16;
@@ -171,7 +181,7 @@ class ShadeContextPool {
   // The pool of the plug-in, alive while the plug-in is loaded.
   static ShadeContextPool& Shared();
 
-  ShadeContextPool() = default;
+  ShadeContextPool();
   ShadeContextPool(const ShadeContextPool&) = delete;
   ShadeContextPool& operator=(const ShadeContextPool&) = delete;
 
@@ -197,6 +207,9 @@ class ShadeContextPool {
   int capacity_ = 0;
   // Written by Release without the lock, read by Acquire under it.
   std::atomic<int> searchStart_{0};
+  // Tells this pool from any earlier one at the same address in a thread's
+  // memory of its last context.
+  const uint64_t id_;
 };
 
 }  // namespace tarnis

@@ -417,6 +417,36 @@ TEST(ShadeContextPool, AReleasedContextIsHandedOutAgain) {
   EXPECT_EQ(pool.Count(), 2);
 }
 
+TEST(ShadeContextPool, AThreadTakesBackItsOwnContextUnlessAnotherHoldsIt) {
+  ShadeContextPool pool;
+  int mine = -1;
+  TarmatShadeContext* first = pool.Acquire(&mine);
+  pool.Release(first, mine);
+  int again = -1;
+  EXPECT_EQ(pool.Acquire(&again), first);
+  EXPECT_EQ(again, mine);
+  pool.Release(first, again);
+
+  // Another thread takes it (its own last context is none of this pool's).
+  TarmatShadeContext* taken = nullptr;
+  std::thread([&] { taken = pool.Acquire(nullptr); }).join();
+  EXPECT_EQ(taken, first);
+  // This thread's shortcut now fails and the search hands out another.
+  int other = -1;
+  TarmatShadeContext* second = pool.Acquire(&other);
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(second, first);
+  EXPECT_EQ(other, 1);
+
+  // A new pool never takes a context of an old one.
+  pool.Release(second, other);
+  ShadeContextPool fresh;
+  TarmatShadeContext* own = fresh.Acquire(nullptr);
+  EXPECT_NE(own, second);
+  EXPECT_EQ(fresh.Count(), 1);
+  EXPECT_FALSE(second->InUse()) << "the old pool's context stays free";
+}
+
 TEST(ShadeContextPool, GrowsBy16ThenByHalfTheCountPlusOne) {
   ShadeContextPool pool;
   EXPECT_EQ(pool.Capacity(), 0);

@@ -162,9 +162,11 @@ ToonLighting TarmatExtShader::Gather(ShadeContext& sc, IllumParams& ip) const {
   const float glossiness = ip.channels[kChGlossiness].r;
   const float anisotropy = ip.channels[kChAnisotropy].r;
   const float orientation = ip.channels[kChOrientation].r;
-  Point3 dP[3];
-  sc.DPdUVW(dP, 1);
-  const Point3 tangent = dP[0];
+  // The tangent matters only to an anisotropic lobe (with equal roughness
+  // along both axes the lobe is round whatever the tangent), and asking the
+  // context for it is not free: fetched once, when first needed.
+  Point3 tangent;
+  bool haveTangent = anisotropy == 0.0f;
 
   Color ambient = ip.ambIllumOut, diffuse, specular;
   float lightStrength = 0.0f;
@@ -180,6 +182,12 @@ ToonLighting TarmatExtShader::Gather(ShadeContext& sc, IllumParams& ip) const {
     }
     if (!(dotNL > 0.0f)) continue;
     if (level > 0.0f && light->affectSpecular) {
+      if (!haveTangent) {
+        Point3 dP[3];
+        sc.DPdUVW(dP, 1);
+        tangent = dP[0];
+        haveTangent = true;
+      }
       const float lobe =
           AnisotropicLobe(dir, ip.V, ip.N, tangent, glossiness, anisotropy, orientation,
                           diffuseCoef, designAmount_, designAngle_, outline_);

@@ -502,6 +502,24 @@ TEST_F(GatherTest, HighlightNeedsALevelAndASpecularLight) {
   EXPECT_EQ(dark.aaScale, 0.0f);
 }
 
+TEST_F(GatherTest, AnIsotropicHighlightIsTheSameWhateverTheTangent) {
+  TestDirectionalLight slanted(Point3(0.6f, 0.3f, 0.74f), Color(1, 1, 1));
+  sc.AddLight(&slanted);
+  shader->SetSpecularLevel(1.0f, 0);
+  shader->SetGlossiness(0.3f, 0);
+  const float withTangent = Gather().highlight;
+  ASSERT_GT(withTangent, 0.0f);
+  sc.SetDPdUVW(1, Point3(0.0f, 5.0f, 1.0f), Point3(1.0f, 0.0f, 0.0f));
+  EXPECT_NEAR(Gather().highlight, withTangent, 1e-6f * withTangent);
+  sc.SetDPdUVW(1, Point3(), Point3());
+  EXPECT_NEAR(Gather().highlight, withTangent, 1e-6f * withTangent);
+  // With anisotropy the tangent counts again.
+  shader->SetAnisotropy(0.8f, 0);
+  const float none = Gather().highlight;
+  sc.SetDPdUVW(1, Point3(0.0f, 1.0f, 0.0f), Point3(1.0f, 0.0f, 0.0f));
+  EXPECT_GT(std::abs(Gather().highlight - none), 1e-3f * none);
+}
+
 TEST_F(GatherTest, AmbientOnlyLightsAddToTheGradation) {
   EXPECT_FLOAT_EQ(Gather().gradation, 0.1f);
   TestDirectionalLight ambient(Point3(0, 1, 0), Color(0.3f, 0.6f, 0.9f));
