@@ -191,15 +191,19 @@ void HostShadeContext::DPdUVW(Point3 dP[3], int channel) {
 
 float HostShadeContext::Curve() {
   const Mesh& mesh = *inst_.GetMesh();
+  // Each corner's camera-space position and normal once, for both its edges.
+  Point3 verts[3], normals[3];
+  for (int i = 0; i < 3; ++i) {
+    verts[i] = CamVert(i);
+    normals[i] = Normalize(VectorTransform(inst_.normalObjToCam, mesh.CornerNormal(face_, i)));
+  }
   float sum = 0.0f;
   int edges = 0;
   for (int i = 0; i < 3; ++i) {
     int j = (i + 1) % 3;
-    float len = (CamVert(j) - CamVert(i)).Length();
+    float len = (verts[j] - verts[i]).Length();
     if (len <= 0.0f) continue;
-    Point3 ni = Normalize(VectorTransform(inst_.normalObjToCam, mesh.CornerNormal(face_, i)));
-    Point3 nj = Normalize(VectorTransform(inst_.normalObjToCam, mesh.CornerNormal(face_, j)));
-    sum += (nj - ni).Length() / len;
+    sum += (normals[j] - normals[i]).Length() / len;
     ++edges;
   }
   return edges > 0 ? sum / static_cast<float>(edges) : 0.0f;

@@ -1,5 +1,6 @@
 #include "tarnis/material/shade_contexts.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -22,7 +23,18 @@ void ForwardingShadeContext::CopyStateFrom(ShadeContext& src) {
   rayLevel = src.rayLevel;
   xshadeID = src.xshadeID;
   globContext = src.globContext;
-  out = src.out;
+  CopyShadeOutput(out, src.out);
+}
+
+void CopyShadeOutput(ShadeOutput& to, const ShadeOutput& from) {
+  to.flags = from.flags;
+  to.c = from.c;
+  to.t = from.t;
+  to.ior = from.ior;
+  to.gbufId = from.gbufId;
+  to.nElements = from.nElements;
+  const int n = std::clamp(from.nElements, 0, kMaxRenderElements);
+  std::copy_n(from.elementVals, n, to.elementVals);
 }
 
 ShadeContext& ForwardingShadeContext::Source() {

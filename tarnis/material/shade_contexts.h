@@ -24,6 +24,11 @@ namespace tarnis {
 // SetView and SetIOR go through to the wrapped context, since normals and
 // view belong to the sample. Every virtual of ShadeContext is overridden here,
 // so a virtual added to the SDK shows as the one query without an override.
+// Copies a shading output: every field and the render-element values in
+// use (the others are stale either way). Per sample this is most of what a
+// copied context costs, so the unused values are not copied.
+void CopyShadeOutput(ShadeOutput& to, const ShadeOutput& from);
+
 class ForwardingShadeContext : public ShadeContext {
  public:
   ForwardingShadeContext() = default;

@@ -38,20 +38,21 @@ float PixelFootprint(ShadeContext& sc) {
 
 // The shadowed-to-unshadowed ratio of the diffuse light reaching the sample
 // (1 when hardly any light reaches it either way), folded into 0..1.
-float ShadowRatio(ShadeContext& sc, const Point3& normal) {
-  Color shadowed, unshadowed;
+// `unshadowed` is the mean diffuse light without shadows, which the light
+// gathering has just summed the same way (it runs with shadows off when a
+// shadow colour is on).
+float ShadowRatio(ShadeContext& sc, const Point3& normal, float unshadowed) {
+  if (unshadowed <= 0.005f) return 1.0f;
+  Color shadowed;
   for (int n = 0; n < sc.nLights; ++n) {
     LightDesc* light = sc.Light(n);
     if (!light || light->ambientOnly || !light->affectDiffuse) continue;
     Color c;
     Point3 dir;
     float dotNL = 0.0f, coef = 0.0f;
-    if (light->Illuminate(sc, normal, c, dir, dotNL, coef)) shadowed += c * coef;
-    if (light->IlluminateNoShadow(sc, normal, c, dir, dotNL, coef)) unshadowed += c * coef;
+    if (light->Illuminate(sc, normal, c, dir, dotNL, coef) && dotNL > 0.0f) shadowed += c * coef;
   }
-  const float lit = unshadowed.Average();
-  if (lit <= 0.005f) return 1.0f;
-  float q = shadowed.Average() / lit;
+  float q = shadowed.Average() / unshadowed;
   if (q > 1.0f) q = 1.0f / q;
   return q;
 }
@@ -84,7 +85,7 @@ void Tarmat::Shade(ShadeContext& sc) {
   }
   pass->Prepare(sc, v.shade);
   v.base->Shade(*pass);
-  sc.out = pass->out;
+  CopyShadeOutput(sc.out, pass->out);
   pool.Release(pass, index);
 
   const Color t0 = sc.out.t;
@@ -143,7 +144,8 @@ void Tarmat::Shade(ShadeContext& sc) {
   float shadow = 0.0f;
   if (ext.sblendEnable) {
     sc.shadow = callerShadow;
-    shadow = std::max(0.0f, 1.0f - ShadowRatio(sc, sc.Normal())) * ext.sblendAlpha;
+    shadow = std::max(0.0f, 1.0f - ShadowRatio(sc, sc.Normal(), ip.diffIllumIntens)) *
+             ext.sblendAlpha;
     sc.shadow = false;
   }
 
