@@ -79,6 +79,7 @@ bench: deps
 	cmake --build --preset release -j $(JOBS)
 	./build/release/bench/sdk_bench
 	./build/release/bench/line_bench
+	./build/release/bench/toon_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 
 # Generates large scenes (100 k and 1 M triangles; BENCH_TRIANGLES to choose)
 # into build/bench-scenes/, renders each with `tarnis render --stats` and
