@@ -25,26 +25,13 @@
 #include "tarnis/material/grad_settings.h"
 #include "tarnis/material/tarmat_ext.h"
 #include "tarnis/material/tarmat_params.h"
+#include "tarnis/material/zone_stroke.h"
 #include "tarnis/material/zone_shading.h"
 
 namespace tarnis {
 
 inline constexpr Class_ID kTarmatClassID(0x54022257, 0x0814C54E);
-// The stroke map's class: the only maps a zone's stroke slots keep.
-inline constexpr Class_ID kStrokeClassID(0x54022257, 0x0814C4F5);
-
 class TarmatExtShader;
-
-// What a stroke map does in a zone of a toon material: composite its stroke
-// at the sample onto the zone colour in place and answer the stroke's
-// coverage (0..1). `opacity` is the surface's, `seed` the stroke seed of the
-// frame, `scale` the material's stroke scale factor.
-class ZoneStroke {
- public:
-  virtual ~ZoneStroke() = default;
-  virtual float ShadeStroke(ShadeContext& sc, float opacity, Color& colour, int seed,
-                            float scale) = 0;
-};
 
 // One shaded sample's parts, handed to the render elements that collect the
 // toon material's components (render elements implementing
