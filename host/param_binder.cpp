@@ -441,8 +441,11 @@ void ObjectBinder::SetParam(IParamBlock2* pb, const ParamDef& def, const json& v
     reader_.Fail(at, std::string("expected an array (a table of ") +
                          ParamTypeName(BaseType(def.type)) + "), got " + DescribeJson(value));
   }
-  if (value.size() > static_cast<size_t>(std::numeric_limits<int>::max()) ||
-      !pb->SetCount(def.id, static_cast<int>(value.size()))) {
+  if ((def.flags & P_OWNERS_REF) && value.size() <= static_cast<size_t>(def.tabSize)) {
+    // A table of the owner's slots keeps its size: the entries given are set
+    // from the first, the rest stay as they are.
+  } else if (value.size() > static_cast<size_t>(std::numeric_limits<int>::max()) ||
+             !pb->SetCount(def.id, static_cast<int>(value.size()))) {
     reader_.Fail(at, "the table cannot hold " + std::to_string(value.size()) + " entries");
   }
   for (size_t i = 0; i < value.size(); ++i) {

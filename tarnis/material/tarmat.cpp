@@ -118,11 +118,27 @@ void Tarmat::Reset() {
   ReplaceReference(kTarmatBaseMtlRef, static_cast<ReferenceTarget*>(NewDefaultStdMat()));
   ReplaceReference(kTarmatExtMtlRef, new TarmatExt);
   for (int ref = kTarmatHiMapRef; ref < kTarmatNumRefs; ++ref) ReplaceReference(ref, nullptr);
-  // The stroke slots stay empty until a stroke map exists to fill them.
+  FillStrokeSlots();
   ApplyGradationDefaults(CurrentGradationDefaults());
   ivalid_.SetEmpty();
   Interval valid = FOREVER;
   Update(0, valid);
+}
+
+void Tarmat::FillStrokeSlots() {
+  // Named from the top: zone 1's slots 1..6 hold "#6".."#1", zone 2's
+  // "#12".."#7" and so on. Where the stroke map's class is not loaded the
+  // slots stay empty, which the slot check accepts.
+  for (int z = 0; z < kToonZones; ++z) {
+    for (int s = 0; s < kTarmatStrokesPerZone; ++s) {
+      void* made = CreateInstance(TEXMAP_CLASS_ID, kStrokeClassID);
+      auto* map = made ? dynamic_cast<Texmap*>(static_cast<ReferenceTarget*>(made)) : nullptr;
+      if (!map) return;
+      const int number = kTarmatStrokesPerZone * (z + 1) - s;
+      map->SetName(("#" + std::to_string(number)).c_str());
+      ReplaceReference(StrokeRef(z, s), map);
+    }
+  }
 }
 
 void Tarmat::ApplyGradationDefaults(const GradationLayout& layout) {

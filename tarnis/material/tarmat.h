@@ -207,6 +207,8 @@ class Tarmat final : public Mtl {
   bool Fits(int slot, ReferenceTarget* target) const;
   void CreatePrivateObjects();
   void ApplyGradationDefaults(const GradationLayout& layout);
+  // New stroke maps in all 24 stroke slots (switched off).
+  void FillStrokeSlots();
   // Puts back what last left the stroke and advanced-settings slots where
   // they now hold the wrong kind of object; warns once per kind.
   void CheckSlots();

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "sdk/class_desc.h"
 #include "sdk/hold.h"
 #include "sdk/testing/fake_interface.h"
 #include "sdk/testing/fake_shade_context.h"
@@ -184,6 +185,40 @@ TEST_F(TarmatTest, ANewMaterialHasQuarterZonesEmptyStrokeSlotsAndAdvancedSetting
   EXPECT_EQ(m->NumSubTexmaps(), 33);
   EXPECT_NE(m->GetSubTexmapSlotName(6).str(), m->GetSubTexmapSlotName(13).str());
   EXPECT_TRUE(ip_.messages.empty()) << "empty stroke slots pass the slot check";
+}
+
+// A class descriptor that makes TestStrokes, as the stroke map's would.
+class TestStrokeDesc : public ClassDesc2 {
+ public:
+  int IsPublic() override { return 0; }
+  void* Create(bool) override {
+    return static_cast<ReferenceTarget*>(new TestStroke({0, 0, 0}, 1.0f, nullptr, 0));
+  }
+  const char* ClassName() override { return "Test Stroke"; }
+  SClass_ID SuperClassID() override { return TEXMAP_CLASS_ID; }
+  Class_ID ClassID() override { return kStrokeClassID; }
+  const char* Category() override { return ""; }
+};
+
+TEST_F(TarmatTest, WithTheStrokeMapLoadedANewMaterialFillsItsStrokeSlots) {
+  TestStrokeDesc desc;
+  ASSERT_EQ(GetClassDirectory().AddClass(&desc), 1);
+  ReferenceHolder fresh(new Tarmat);
+  GetClassDirectory().DeleteClass(&desc);
+  auto* m = fresh.GetAs<Tarmat>();
+  auto name = [&](int zone, int slot) {
+    auto* map = dynamic_cast<Texmap*>(m->GetReference(StrokeRef(zone, slot)));
+    return map ? std::string(map->GetName()) : std::string("(empty)");
+  };
+  EXPECT_EQ(name(0, 0), "#6");
+  EXPECT_EQ(name(0, 5), "#1");
+  EXPECT_EQ(name(1, 0), "#12");
+  EXPECT_EQ(name(3, 0), "#24");
+  EXPECT_EQ(name(3, 5), "#19");
+  for (int z = 0; z < 4; ++z) {
+    for (int s = 0; s < 6; ++s) EXPECT_FALSE(m->Values().zones[z].strokeEnable[s]);
+  }
+  EXPECT_TRUE(ip_.messages.empty());
 }
 
 TEST_F(TarmatTest, TheWorkingCopyScalesWhatTheBlocksHold) {
