@@ -524,7 +524,8 @@ TEST(TarmatExtHolder, KeepsOneMaterialAndNothingElse) {
   keeper->SetSubMtl(0, kept);
   EXPECT_EQ(keeper->GetSubMtl(0), kept);
   EXPECT_EQ(keeper->GetReference(0), kept);
-  keeper->SetSubMtl(1, new TarmatExtHolder);  // no such slot
+  ReferenceHolder stray(new TarmatExtHolder);
+  keeper->SetSubMtl(1, stray.GetAs<Mtl>());  // no such slot
   EXPECT_EQ(keeper->GetSubMtl(0), kept);
 
   ReferenceHolder map(new ConstantMap);
