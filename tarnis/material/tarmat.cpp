@@ -585,6 +585,10 @@ void Tarmat::PasteStrokeSet(int zone, const StrokeSet& set, bool instance, TimeV
   IParamBlock2* pb = zone >= 0 && zone < kToonZones ? Block(kTarmatBlockZone1 + zone) : nullptr;
   if (!pb) return;
   theHold.Begin();
+  // A scene file may have given the switches as a shorter list.
+  if (pb->Count(kTzStrokeEnable) < kTarmatStrokesPerZone) {
+    pb->SetCount(kTzStrokeEnable, kTarmatStrokesPerZone);
+  }
   for (int s = 0; s < kTarmatStrokesPerZone; ++s) {
     if (!set[s]) continue;
     ReferenceTarget* map = instance ? set[s] : CloneRefHierarchy(set[s]);
