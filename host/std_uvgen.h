@@ -36,7 +36,7 @@
 
 namespace host {
 
-inline constexpr Class_ID kStdUVGenClassID(0x6A170101, 0x2B4E0002);
+inline constexpr Class_ID kStdUVGenClassID = STANDARD_UVGEN_CLASS_ID;
 
 // Parameter ids of the "coords" block.
 enum StdUVGenParam : ParamID {

@@ -33,3 +33,8 @@ Mtl* NewDefaultStdMat() {
   void* made = CreateInstance(MATERIAL_CLASS_ID, STANDARD_MATERIAL_CLASS_ID);
   return made ? dynamic_cast<Mtl*>(static_cast<ReferenceTarget*>(made)) : nullptr;
 }
+
+StdUVGen* NewDefaultStdUVGen() {
+  void* made = CreateInstance(UVGEN_CLASS_ID, STANDARD_UVGEN_CLASS_ID);
+  return made ? dynamic_cast<StdUVGen*>(static_cast<ReferenceTarget*>(made)) : nullptr;
+}

@@ -264,3 +264,7 @@ class Shader : public ReferenceTarget {
 Mtl* NewDefaultStdMat();
 // The host's standard reflect/refract map, likewise new; the host provides it.
 Texmap* NewDefaultStdCubic();
+// The host's standard texture-coordinate generator at its defaults (map
+// channel 1), likewise new and made through the class directory
+// (STANDARD_UVGEN_CLASS_ID); null where no host registered it.
+StdUVGen* NewDefaultStdUVGen();
