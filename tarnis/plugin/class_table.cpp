@@ -8,6 +8,7 @@
 #include "tarnis/material/tarmat_class_desc.h"
 #include "tarnis/material/tarmat_ext_class_desc.h"
 #include "tarnis/material/tarmat_ext_shader_class_desc.h"
+#include "tarnis/stroke/stroke_class_desc.h"
 
 namespace tarnis {
 
@@ -18,7 +19,7 @@ const std::vector<ClassDesc2*>& ClassTable() {
   // element, line reflection map, line merge helper, vector output, material
   // render element.
   static const std::vector<ClassDesc2*> table = {
-      GetTarmatDesc(),         GetStrokeHolderDesc(), GetTarmatExtDesc(),
+      GetStrokeDesc(),         GetTarmatDesc(),       GetStrokeHolderDesc(),   GetTarmatExtDesc(),
       GetLineManagerDesc(),    GetLineSetDesc(),      GetBrushDesc(),
       GetLineSettingDesc(),    GetTarmatExtShaderDesc(), GetQvPolygonCtrlDesc(),
       GetTarmatExtHolderDesc()};

@@ -16,6 +16,7 @@
 #include "tarnis/line/engine/line_engine.h"
 #include "tarnis/material/grad_settings.h"
 #include "tarnis/material/tarmat.h"
+#include "tarnis/stroke/stroke_params.h"
 #include "tarnis/plugin/class_table.h"
 
 namespace tarnis {
@@ -103,6 +104,8 @@ void PluginSetup::LoadDefaults() {
   if (dir.empty()) return;
   IniHandler brush(FileIn(dir, kBrushIniFile));
   LoadBrushDefaults(brush);
+  IniHandler stroke(FileIn(dir, kStrokeIniFile));
+  LoadStrokeDefaults(stroke);
   ReloadGradationDefaults();
   const std::string generalPath = FileIn(dir, kTarnisIniFile);
   SayIfUnreadable(generalPath);

@@ -15,6 +15,7 @@ inline constexpr int kStrLineEffectClassName = 500;
 inline constexpr int kStrLineSetClassName = 600;
 inline constexpr int kStrBrushClassName = 900;
 inline constexpr int kStrToonMaterialClassName = 100;
+inline constexpr int kStrStrokeClassName = 300;
 inline constexpr int kStrMaterialExtClassName = 200;
 inline constexpr int kStrMaterialExtHolderClassName = 289;
 inline constexpr int kStrStrokeHolderClassName = 390;

@@ -57,6 +57,7 @@ const std::unordered_map<int, const char*>& table() {
       {kStrBrushClassName, "Tarnis Line Brush"},
       {kStrLineSettingClassName, "Tarnis Line Setting"},
       {kStrToonMaterialClassName, "Tarnis Material"},
+      {kStrStrokeClassName, "Tarnis Stroke"},
       {kStrMaterialExtClassName, "Advanced Settings"},
       {kStrMaterialExtHolderClassName, "TARMAT EXT HOLDER"},
       {kStrStrokeHolderClassName, "STROKE HOLDER"},

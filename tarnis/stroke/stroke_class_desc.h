@@ -12,10 +12,10 @@ template <>
 struct PluginClassTraits<Stroke> {
   static constexpr bool kPublic = false;
   static constexpr const char* kInternalName = "Tarnis_Stroke";
-  static constexpr const char* kClassName = "Tarnis Stroke";
+  static constexpr int kClassNameId = kStrStrokeClassName;
   static constexpr SClass_ID kSuperClassID = TEXMAP_CLASS_ID;
   static constexpr Class_ID kClassID = kStrokeClassID;
-  static constexpr const char* kCategory = "";
+  static constexpr const char* kCategory = "Maps";  // with the host's 2D maps
   static void BindBlocks(ClassDesc2* cd) { BindStrokeBlocks(cd); }
 };
 

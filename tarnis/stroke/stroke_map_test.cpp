@@ -709,7 +709,7 @@ TEST(StrokeClassDesc, DescribesTheStrokeMap) {
   EXPECT_EQ(cd->ClassID(), Class_ID(0x54022257, 0x0814C4F5));
   EXPECT_STREQ(cd->InternalName(), "Tarnis_Stroke");
   EXPECT_STREQ(cd->ClassName(), "Tarnis Stroke");
-  EXPECT_STREQ(cd->Category(), "");
+  EXPECT_STREQ(cd->Category(), "Maps");  // listed with the host's 2D maps
   EXPECT_EQ(cd->IsPublic(), 0);
   ReferenceHolder made(static_cast<ReferenceTarget*>(cd->Create(false)));
   ASSERT_NE(made.GetAs<Stroke>(), nullptr);
