@@ -155,6 +155,78 @@ TEST(ToonShading, TheToonSwitchWrapsEveryMeshMaterial) {
   EXPECT_NEAR(rim.r, centre.r * 0.25f, 2.0f / 255.0f);
 }
 
+// A toon sphere whose darkest zone is hatched by a stroke map named in the
+// materials list, plus a plane whose standard material shows the same kind
+// of map in its diffuse slot.
+std::string HatchedScene(const std::string& threads) {
+  const std::string materials = R"(
+    {"name": "Base", "class": "Standard", "params": {"diffuse": [0.9, 0.9, 0.9]}},
+    {"name": "Lines", "class": "Tarnis_Stroke",
+     "params": {"main": {"strokeColor": [0, 0, 0.6], "strokeWidth": 3, "strokeLength": 20,
+                         "strokeAngle": 30, "strokeAngleRnd": 20, "strokeBend": 40},
+                "damp_size": {"strokeDampSizeEnable": true, "strokeDampSizeRandom": 50},
+                "color_mod": {"colorModR": 20}},
+     "refs": {"5": {"class": "StdUVGen", "params": {"mapping": 4}}}},
+    {"name": "Toon", "class": "Tarnis_Material",
+     "params": {"main": {"baseMaterial": "Base"},
+                "zone1": {"zoneMax1": 50, "zoneColor1": [1, 1, 1], "stroke1": ["Lines"],
+                          "strokeEnable1": [true]},
+                "zone2": {"zoneMin2": 50, "zoneMax2": 100, "zoneColor2": [1, 1, 1]},
+                "zone3": {"zoneEnable3": false, "zoneMin3": 100, "zoneMax3": 100},
+                "zone4": {"zoneEnable4": false, "zoneMin4": 100, "zoneMax4": 100}}})";
+  return SphereScene(materials, R"(, "material": "Toon")", "", threads);
+}
+
+TEST(ToonShading, AHatchedZoneShowsStrokesOnlyWhereTheZoneIsAndTheSameOnAnyThreadCount) {
+  ScratchDir dir;
+  const host::FloatImage one = Render(dir, HatchedScene("1"), "one");
+  const host::FloatImage two = Render(dir, HatchedScene("2"), "two");
+  ASSERT_EQ(one.pixels.size(), two.pixels.size());
+  EXPECT_TRUE(one.pixels == two.pixels);
+  int stroked = 0, plain = 0;
+  for (int y = 0; y < kSize; ++y) {
+    for (int x = 0; x < kSize; ++x) {
+      const float w = GradationAt(x, y);
+      if (w < 0.0f || std::abs(w - 0.5f) < 0.03f) continue;
+      const AColor c = one.At(x, y);
+      const bool white = c.r > 0.99f && c.g > 0.99f && c.b > 0.99f;
+      if (w > 0.5f) {
+        EXPECT_TRUE(white) << "the lit zone has no strokes: pixel " << x << "," << y;
+      } else if (!white) {
+        EXPECT_GT(c.b, c.r) << "strokes are bluish: pixel " << x << "," << y;
+        ++stroked;
+      } else {
+        ++plain;
+      }
+      if (HasFailure()) return;
+    }
+  }
+  EXPECT_GT(stroked, 100) << "the shadow zone is hatched";
+  EXPECT_GT(plain, 100) << "...with paper between the strokes";
+}
+
+TEST(ToonShading, AStrokeMapWorksInAStandardMaterialsDiffuseSlot) {
+  ScratchDir dir;
+  const std::string materials = R"(
+    {"name": "Hatched", "class": "Standard",
+     "params": {"diffuse": [1, 1, 1], "diffuseMap": "Lines"}},
+    {"name": "Lines", "class": "Tarnis_Stroke",
+     "params": {"main": {"strokeColor": [1, 0, 0], "strokeWidth": 4, "strokeLength": 20}},
+     "refs": {"5": {"class": "StdUVGen", "params": {"mapping": 4}}}})";
+  const host::FloatImage image =
+      Render(dir, SphereScene(materials, R"(, "material": "Hatched")"), "std");
+  int red = 0, white = 0;
+  for (int y = 60; y < 100; ++y) {
+    for (int x = 60; x < 100; ++x) {
+      const AColor c = image.At(x, y);
+      if (c.r > 0.2f && c.g < 0.05f) ++red;
+      if (c.g > 0.2f) ++white;
+    }
+  }
+  EXPECT_GT(red, 5) << "strokes show";
+  EXPECT_GT(white, 5) << "and the material between them";
+}
+
 TEST(ToonShading, AToonSwitchThatIsNeitherOnOffNorSettingsIsAnError) {
   ScratchDir dir;
   WriteBytes(dir.File("bad.json"), SphereScene(kBandedToon, "", R"(, "toon": 3)"));

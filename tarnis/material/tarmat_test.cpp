@@ -416,6 +416,19 @@ TEST_F(TarmatTest, StrokesLayerLastSlotFirstAndStrokeOnlyKeepsOnlyThem) {
   ExpectColor(sc_.out.t, Color(1, 1, 1));  // no strokes: fully transparent
 }
 
+TEST_F(TarmatTest, StrokeAnimationReseedsEveryIntervalOfFrames) {
+  sc_.time = 5 * GetTicksPerFrame();
+  EXPECT_EQ(mtl()->StrokeSeed(sc_), 0) << "off by default";
+  Main()->SetValue(kTmRndAuto, 0, true);
+  Main()->SetValue(kTmRndInterval, 0, 2);
+  Update();
+  EXPECT_EQ(mtl()->StrokeSeed(sc_), 2);  // frame 5 (+0.5), two frames a step
+  sc_.time = 6 * GetTicksPerFrame();
+  EXPECT_EQ(mtl()->StrokeSeed(sc_), 3);
+  sc_.inMtlEditor = true;
+  EXPECT_EQ(mtl()->StrokeSeed(sc_), 0) << "previews keep one pattern";
+}
+
 TEST_F(TarmatTest, StrokeOnlyOnASurfaceWithoutStrokesIsTransparent) {
   Main()->SetValue(kTmStrokeOnly, 0, true);
   Update();
