@@ -110,4 +110,23 @@ TEST(NamedLineSettings, RefuseUnknownAndDoubledNames) {
   }
 }
 
+// A stroke map is an ordinary map: as the base setting's line map, solid and
+// green, it colours the lines it is sampled along.
+TEST(NamedLineSettings, AStrokeMapColoursLinesAsTheirLineMap) {
+  ScratchDir dir;
+  const std::string withMap = R"(, "visible": {"base": {"class": "Tarnis_LineSetting",
+      "params": {"lineSize": 3, "lineColor": [0, 0, 0],
+                 "lineMap": {"class": "Tarnis_Stroke",
+                             "params": {"main": {"strokeColor": [0, 1, 0], "strokeWidth": 100}}}}}})";
+  WriteBytes(dir.File("mapped.json"), LinedScene(withMap));
+  const host::FloatImage image = Render(dir, "mapped.json", "mapped.png");
+  int green = 0, dark = 0;
+  for (const AColor& c : image.pixels) {
+    if (c.g > 0.5f && c.r < 0.3f && c.b < 0.3f) ++green;
+    if (c.r < 0.1f && c.g < 0.1f && c.b < 0.1f) ++dark;
+  }
+  EXPECT_GT(green, 20) << "the lines take the map's colour";
+  EXPECT_EQ(dark, 0) << "no black line is left";
+}
+
 }  // namespace
