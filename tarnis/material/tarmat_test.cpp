@@ -259,12 +259,16 @@ TEST_F(TarmatTest, WrongMapsInStrokeSlotsAreUndoneWithOneWarning) {
   EXPECT_EQ(mtl()->GetReference(StrokeRef(1, 2)), stroke);
   EXPECT_EQ(ip_.messages.size(), 2u);
 
-  // A stroke map over a stroke map stays, without a warning.
+  // A stroke map over a stroke map stays, without a warning, and the holder
+  // lets the old one go: only this test still holds it.
+  ReferenceHolder old(stroke);
   auto* other = new TestStroke({0, 0, 0}, 1.0f, &order, 2);
   mtl()->ReplaceReference(StrokeRef(1, 2), other);
+  EXPECT_EQ(stroke->NumDependents(), 2) << "kept by the holder until the update";
   Update();
   EXPECT_EQ(mtl()->GetReference(StrokeRef(1, 2)), other);
   EXPECT_EQ(ip_.messages.size(), 2u);
+  EXPECT_EQ(stroke->NumDependents(), 1) << "the holder was emptied";
 }
 
 TEST_F(TarmatTest, OnlyAdvancedSettingsStayInTheAdvancedSettingsSlot) {
