@@ -79,6 +79,20 @@ bool HostInterface::SetInspectionPath(const std::string& kind, const std::string
   return inspections_.Set(kind, path, sequence, error);
 }
 
+void HostInterface::OutputFailed(const char* path, const char* reason) {
+  const std::string file = path ? path : "";
+  std::string text = "could not write " + file;
+  if (reason && *reason) text += std::string(": ") + reason;
+  MessageBox(text.c_str(), "Tarnis", MessageIcon::Warning);
+  std::lock_guard<std::mutex> lock(failedMutex_);
+  failedOutputs_.push_back(file);
+}
+
+std::vector<std::string> HostInterface::FailedOutputs() {
+  std::lock_guard<std::mutex> lock(failedMutex_);
+  return failedOutputs_;
+}
+
 std::string HostInterface::InspectionPath(const char* kind, TimeValue t) {
   return inspections_.PathFor(kind, t / GetTicksPerFrame());
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "host/inspection_files.h"
 #include "host/progress_display.h"
@@ -68,6 +69,11 @@ class HostInterface : public Interface {
   bool SetInspectionPath(const std::string& kind, const std::string& path, bool sequence,
                          std::string* error = nullptr);
   std::string InspectionPath(const char* kind, TimeValue t) override;
+  // Prints a warning naming the file and keeps the path for FailedOutputs.
+  void OutputFailed(const char* path, const char* reason) override;
+  // The files plug-ins reported as not written, in order.
+  std::vector<std::string> FailedOutputs();
+
   // The inspection files of the frames, for the frame writer to take.
   InspectionFiles& Inspections() { return inspections_; }
 
@@ -79,6 +85,8 @@ class HostInterface : public Interface {
   ProgressDisplay progress_;
   bool showProgress_ = true;
   std::mutex dirMutex_;
+  std::mutex failedMutex_;
+  std::vector<std::string> failedOutputs_;
   std::string settingsDir_;
   bool settingsDirMade_ = false;
 };

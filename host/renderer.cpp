@@ -177,7 +177,12 @@ std::vector<Effect*> SequenceRender::Effects() {
 
 void SequenceRender::Run() {
   GetCOREInterface()->SetCancel(false);
-  BroadcastNotification(NOTIFY_PRE_RENDER);
+  RendParams params;
+  params.singleFrame = frames_.size() == 1;
+  params.firstFrame = frames_.front();
+  params.lastFrame = frames_.back();
+  params.width = settings_.width, params.height = settings_.height;
+  BroadcastNotification(NOTIFY_PRE_RENDER, &params);
   TimeValue t0 = FrameTime(frames_.front());
   for (Effect* e : Effects()) {
     Interval valid = FOREVER;
@@ -188,7 +193,7 @@ void SequenceRender::Run() {
     report_.status = RenderFrameOrFail(frames_[static_cast<size_t>(i)], i, count);
     if (report_.status != RenderStatus::kDone) break;
   }
-  BroadcastNotification(NOTIFY_POST_RENDER);
+  BroadcastNotification(NOTIFY_POST_RENDER, &params);
 }
 
 RenderStatus SequenceRender::RenderFrameOrFail(int frame, int index, int count) {
@@ -394,6 +399,8 @@ RenderReport RenderFrames(Scene& scene, const RenderSettings& settings,
     return report;
   }
   LimitTexturesToRender(settings.width, settings.height);
+  // Plug-ins turn times into frame numbers with the render's own rate.
+  SetFrameRate(settings.fps);
   SequenceRender(scene, settings, frames, sink, report).Run();
   return report;
 }

@@ -91,6 +91,22 @@ while IFS=: read -r file _ include; do
 done < <(grep -rnE '^#include "tarnis/(line|plugin)/' tarnis/material \
            --include='*.h' --include='*.cpp' | grep -v '_test\.cpp:' || true)
 
+# The outputs (output/) see the data the line engine hands out (line/frame,
+# line/output) and the toon material; neither the line code nor the material
+# includes them, and they include no stage and no effect object.
+while IFS=: read -r file _ include; do
+  printf 'AGAINST THE LAYERS: %s includes %s\n' "$file" "${include#\#include }" >&2
+  violations=$((violations + 1))
+done < <(grep -rnE '^#include "tarnis/output/' tarnis/line tarnis/material tarnis/common \
+           --include='*.h' --include='*.cpp' | grep -v '_test\.cpp:' || true)
+if [[ -d tarnis/output ]]; then
+  while IFS=: read -r file _ include; do
+    printf 'AGAINST THE LAYERS: %s includes %s\n' "$file" "${include#\#include }" >&2
+    violations=$((violations + 1))
+  done < <(grep -rnE '^#include "tarnis/(plugin|line/(brush|detect|chain|draw|composite|effect|engine))/' \
+             tarnis/output --include='*.h' --include='*.cpp' | grep -v '_test\.cpp:' || true)
+fi
+
 echo "$listed includes between line folders checked ($tests in tests not checked)," \
      "$violations against the pipeline"
 ((violations == 0))

@@ -68,6 +68,11 @@ class Interface {
     return {};
   }
 
+  // A plug-in could not write a file the render produces beside its images
+  // (a vector file, say): the host warns the user, naming the file, and
+  // counts the render as failed. The quiet stand-in does nothing.
+  virtual void OutputFailed(const char* path, const char* reason) { (void)path, (void)reason; }
+
   // Offers a class to the host's class directory: 1 when added, another
   // value when a class with those ids is present. DeleteClass withdraws it.
   virtual int AddClass(ClassDesc2* cd);

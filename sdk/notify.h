@@ -15,8 +15,8 @@ inline constexpr int NOTIFY_FILE_POST_MERGE = 12;
 inline constexpr int NOTIFY_FILE_PRE_SAVE = 13;
 inline constexpr int NOTIFY_FILE_POST_SAVE = 14;
 // Rendering.
-inline constexpr int NOTIFY_PRE_RENDER = 0x14;         // 20: a render starts
-inline constexpr int NOTIFY_POST_RENDER = 0x15;        // 21: a render ended
+inline constexpr int NOTIFY_PRE_RENDER = 0x14;         // 20: a render starts; call data: RendParams
+inline constexpr int NOTIFY_POST_RENDER = 0x15;        // 21: a render ended; call data: RendParams
 inline constexpr int NOTIFY_PRE_RENDERFRAME = 0x16;    // 22: call data is the RenderGlobalContext
 inline constexpr int NOTIFY_POST_RENDERFRAME = 0x17;   // 23: call data is the RenderGlobalContext
 // Program life.

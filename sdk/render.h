@@ -109,6 +109,14 @@ class RenderGlobalContext {
   bool force2Side = false;
 };
 
+// What NOTIFY_PRE_RENDER and NOTIFY_POST_RENDER carry: the render as a whole.
+struct RendParams {
+  bool singleFrame = true;  // one frame rather than a sequence
+  int firstFrame = 0, lastFrame = 0;
+  int width = 0, height = 0;
+  bool inMtlEdit = false;  // a material-editor sample render
+};
+
 // Progress and cancellation of long work.
 class CheckAbortCallback {
  public:

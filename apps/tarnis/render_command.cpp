@@ -214,6 +214,14 @@ int RunRender(const RenderOptions& options) {
   stats.PrintTotal(report, secondsSince(start));
   if (!options.quiet) PrintNotes(report.notes);
   warnings.Print(report.warnings);
+  // Files the plug-ins write beside the images (vector files) were each
+  // warned about as they failed; the render as a whole did not succeed.
+  const std::vector<std::string> failed = ip.FailedOutputs();
+  if (report.status == host::RenderStatus::kDone && !failed.empty()) {
+    PrintError(std::to_string(failed.size()) + " output file" + (failed.size() == 1 ? "" : "s") +
+               " could not be written, the first " + failed.front());
+    return 1;
+  }
   switch (report.status) {
     case host::RenderStatus::kDone:
       if (!options.quiet) PrintSummary(report, settings, *writer, seconds);

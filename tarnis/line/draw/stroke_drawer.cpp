@@ -525,7 +525,7 @@ bool DrawJob(const LineJob& job, JobDrawContext& ctx) {
   ChainPainter painter(ctx, job, damping);
   if (ctx.sinks) {
     for (LineVectorSink* sink : *ctx.sinks) {
-      sink->LineSetStart(job.lineSet, job.lineSetting, job.visibility);
+      sink->LineSetStart(job.lineSet, job.lineSetName, job.lineSetting, job.visibility);
     }
   }
   for (int r = 0; r < repetitions; ++r) {

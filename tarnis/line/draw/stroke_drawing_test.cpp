@@ -234,7 +234,7 @@ class RecordingSink : public LineVectorSink {
   void FrameStart(TimeValue, int w, int h) override {
     log.push_back("frame " + std::to_string(w) + "x" + std::to_string(h));
   }
-  void LineSetStart(LineSet*, LineSetting*, int vis) override {
+  void LineSetStart(LineSet*, const std::string&, LineSetting*, int vis) override {
     log.push_back("set " + std::to_string(vis));
   }
   void StrokeStart(int, float width, const Color& c, bool, float, float) override {
@@ -529,7 +529,7 @@ class OffsetSink : public LineVectorSink {
   OffsetSink() { RegisterVectorSink(this); }
   ~OffsetSink() { UnregisterVectorSink(this); }
   void FrameStart(TimeValue, int, int) override {}
-  void LineSetStart(LineSet*, LineSetting*, int) override {}
+  void LineSetStart(LineSet*, const std::string&, LineSetting*, int) override {}
   void StrokeStart(int, float, const Color&, bool, float, float) override {}
   void Segment(float x0, float y0, float x1, float y1) override {
     segments.push_back({Point2(x0, y0), Point2(x1, y1)});

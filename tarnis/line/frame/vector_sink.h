@@ -6,6 +6,8 @@
 // effect.
 #pragma once
 
+#include <string>
+
 #include "sdk/color.h"
 #include "sdk/interval.h"
 
@@ -18,9 +20,10 @@ class LineVectorSink {
  public:
   // The effect begins drawing a frame into a width x height image.
   virtual void FrameStart(TimeValue t, int width, int height) = 0;
-  // A job begins: its line set, the setting that draws it, and 0 for
-  // visible or 1 for hidden lines.
-  virtual void LineSetStart(LineSet* set, LineSetting* setting, int visibility) = 0;
+  // A job begins: its line set and the set's name, the setting that draws
+  // it (the part of the set), and 0 for visible or 1 for hidden lines.
+  virtual void LineSetStart(LineSet* set, const std::string& name, LineSetting* setting,
+                            int visibility) = 0;
   // A stroke begins: its width in pixels, colour and dash style.
   virtual void StrokeStart(int visibility, float width, const Color& colour, bool dashed,
                            float dash, float gap) = 0;
