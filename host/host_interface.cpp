@@ -28,6 +28,10 @@ HostInterface::HostInterface(Scene* scene, std::FILE* out, bool terminal,
     : scene_(scene), progress_(out, terminal, std::move(clock)) {}
 
 std::string HostInterface::GetDir(int which) {
+  if (which == APP_RENDER_OUTPUT_DIR) {
+    std::lock_guard lock(dirMutex_);
+    return renderOutputDir_;
+  }
   if (which != APP_USER_SETTINGS_DIR) return {};
   std::lock_guard lock(dirMutex_);
   if (settingsDirMade_) return settingsDir_;

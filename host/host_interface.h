@@ -39,8 +39,14 @@ class HostInterface : public Interface {
   TimeValue GetTime() override { return time_.load(); }
   void SetTime(TimeValue t) override { time_.store(t); }
   // APP_USER_SETTINGS_DIR: SettingsDirFor($TARNIS_HOME, $XDG_CONFIG_HOME,
-  // $HOME), created on first use. Other numbers: empty.
+  // $HOME), created on first use. APP_RENDER_OUTPUT_DIR: as set below.
+  // Other numbers: empty.
   std::string GetDir(int which) override;
+  // The folder the render's images go to (empty: the working folder).
+  void SetRenderOutputDir(const std::string& dir) {
+    std::lock_guard lock(dirMutex_);
+    renderOutputDir_ = dir;
+  }
 
   int NumEffects() override;
   Effect* GetEffect(int i) override;
@@ -88,6 +94,7 @@ class HostInterface : public Interface {
   std::mutex failedMutex_;
   std::vector<std::string> failedOutputs_;
   std::string settingsDir_;
+  std::string renderOutputDir_;
   bool settingsDirMade_ = false;
 };
 

@@ -16,6 +16,9 @@ class INode;
 
 // Host directory numbers for GetDir.
 inline constexpr int APP_USER_SETTINGS_DIR = 20;  // root of the user's settings; plug-ins add "/plugcfg"
+// The folder the render's images go to; plug-ins resolve relative names of
+// the files they write beside the images against it. Empty: the working folder.
+inline constexpr int APP_RENDER_OUTPUT_DIR = 21;
 
 // Opaque window handle of the host's main window (or of a dialog).
 using WindowHandle = void*;

@@ -195,6 +195,8 @@ int RunRender(const RenderOptions& options) {
 
   host::HostInterface ip(scene.get());
   ip.SetShowProgress(!options.quiet);
+  // Vector files and other outputs of plug-ins with relative names go beside the images.
+  ip.SetRenderOutputDir(std::filesystem::path(out.output).parent_path().string());
   if (!options.dumpEdges.empty() &&
       !ip.SetInspectionPath("edges", options.dumpEdges, frames.size() > 1, &error)) {
     PrintError(error);

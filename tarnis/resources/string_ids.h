@@ -21,6 +21,31 @@ inline constexpr int kStrMaterialExtHolderClassName = 289;
 inline constexpr int kStrStrokeHolderClassName = 390;
 inline constexpr int kStrExtShaderClassName = 30563;
 
+// Render elements: class names and the parameters every element has.
+inline constexpr int kStrLineElementClassName = 800;
+inline constexpr int kStrMaterialElementClassName = 850;
+inline constexpr int kStrElementFilterOn = 802;
+inline constexpr int kStrElementEnabled = 803;
+inline constexpr int kStrElementName = 804;
+inline constexpr int kStrElementBitmap = 805;
+inline constexpr int kStrElementLineEnable = 810;
+inline constexpr int kStrElementHiddenLineEnable = 811;
+inline constexpr int kStrElementBackgroundColorEnable = 812;
+inline constexpr int kStrElementBackgroundColor = 813;
+
+// The vector-file output.
+inline constexpr int kStrFileOutClassName = 1011;
+inline constexpr int kStrFileOutLinePanel = 1012;
+inline constexpr int kStrFileOutFileType = 1003;
+inline constexpr int kStrFileOutFileName = 1004;
+inline constexpr int kStrFileTypeIllustratorEps = 1005;
+inline constexpr int kStrFileTypeEps = 1006;
+inline constexpr int kStrFileOutLineEnable = 1007;
+inline constexpr int kStrFileOutHiddenLineEnable = 1008;
+inline constexpr int kStrFileNotSet = 1009;
+inline constexpr int kStrAllFiles = 1010;
+inline constexpr int kStrFileTypeSvg = 1013;
+
 // The toon material's warnings (shown with the caption "Tarnis").
 inline constexpr int kStrOnlyStrokeMaps = 1100;
 inline constexpr int kStrOnlyMaterialExt = 1101;

@@ -396,7 +396,7 @@ void ChainPainter::Paint(const LineChain& chain, const StrokeRandom& rnd) {
   static const std::vector<LineVectorSink*> kNoSinks;
   const std::vector<LineVectorSink*>& sinks = ctx_.sinks ? *ctx_.sinks : kNoSinks;
   for (LineVectorSink* sink : sinks) {
-    sink->StrokeStart(job_.visibility, strokeSize_, strokeColour_, p_.dashed, rnd.dashLength,
+    sink->StrokeStart(job_.visibility, strokeSize_, strokeColour_, p_.alpha, p_.dashed, rnd.dashLength,
                       rnd.dashPeriod - rnd.dashLength);
     const Point2 shift(rnd.offsetX, rnd.offsetY);
     for (const LaidPiece& piece : pieces_) {

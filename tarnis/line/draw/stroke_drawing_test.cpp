@@ -237,7 +237,7 @@ class RecordingSink : public LineVectorSink {
   void LineSetStart(LineSet*, const std::string&, LineSetting*, int vis) override {
     log.push_back("set " + std::to_string(vis));
   }
-  void StrokeStart(int, float width, const Color& c, bool, float, float) override {
+  void StrokeStart(int, float width, const Color& c, float, bool, float, float) override {
     ++strokes;
     lastWidth = width;
     lastColour = c;
@@ -530,7 +530,7 @@ class OffsetSink : public LineVectorSink {
   ~OffsetSink() { UnregisterVectorSink(this); }
   void FrameStart(TimeValue, int, int) override {}
   void LineSetStart(LineSet*, const std::string&, LineSetting*, int) override {}
-  void StrokeStart(int, float, const Color&, bool, float, float) override {}
+  void StrokeStart(int, float, const Color&, float, bool, float, float) override {}
   void Segment(float x0, float y0, float x1, float y1) override {
     segments.push_back({Point2(x0, y0), Point2(x1, y1)});
   }

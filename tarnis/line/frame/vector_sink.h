@@ -24,9 +24,10 @@ class LineVectorSink {
   // it (the part of the set), and 0 for visible or 1 for hidden lines.
   virtual void LineSetStart(LineSet* set, const std::string& name, LineSetting* setting,
                             int visibility) = 0;
-  // A stroke begins: its width in pixels, colour and dash style.
-  virtual void StrokeStart(int visibility, float width, const Color& colour, bool dashed,
-                           float dash, float gap) = 0;
+  // A stroke begins: its width in pixels, colour, opacity (0..1) and dash
+  // style.
+  virtual void StrokeStart(int visibility, float width, const Color& colour, float opacity,
+                           bool dashed, float dash, float gap) = 0;
   // One piece of the stroke, in image pixels (y downward), after offsets.
   virtual void Segment(float x0, float y0, float x1, float y1) = 0;
   // The stroke drew something.
