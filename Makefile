@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= $(HOME)/.local
 
 .PHONY: deps build program build-asan test test-dev test-asan demo install package bench \
-	bench-scenes fuzz clean format
+	bench-scenes bench-vector-files fuzz clean format
 
 deps:
 	@bash scripts/install-deps.sh
@@ -89,6 +89,13 @@ bench-scenes: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS) --target tarnis tarnis_module scene_gen
 	bash scripts/bench-scenes.sh build/release build/bench-scenes $(BENCH_TRIANGLES)
+
+# Renders the generated 1 M-triangle scenes with and without vector-file
+# outputs and prints what the vector files cost beside the line drawing.
+bench-vector-files: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target tarnis tarnis_module scene_gen
+	bash scripts/bench-vector-files.sh build/release build/bench-vector-files
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

@@ -169,6 +169,25 @@ bool WriteText(const std::filesystem::path& path, const std::string& text) {
   return out.good();
 }
 
+// The scene as given (DIR/NAME.json) and a twin that also writes the lines
+// to vector files, one of each kind (DIR/NAME_vectors.json), for measuring
+// what the vector files cost.
+bool WriteScene(const std::filesystem::path& dir, const std::string& name,
+                const std::string& scene) {
+  const std::string end = "]\n}\n";
+  if (scene.size() < end.size() || scene.compare(scene.size() - end.size(), end.size(), end) != 0)
+    return false;
+  auto fileOut = [&](int type, const std::string& file) {
+    return "    {\"class\": \"Tarnis_FileOut\", \"params\": {\"tarnis_fileout\": {\"fileType\": " +
+           std::to_string(type) + ", \"fileName\": \"" + file + "\"}}}";
+  };
+  const std::string vectors = scene.substr(0, scene.size() - end.size()) + ",\n" +
+                              fileOut(0, name + "_ai.eps") + ",\n" + fileOut(1, name + ".eps") +
+                              ",\n" + fileOut(2, name + ".svg") + end;
+  return WriteText(dir / (name + ".json"), scene) &&
+         WriteText(dir / (name + "_vectors.json"), vectors);
+}
+
 struct Written {
   std::string name;
   long long triangles = 0;
@@ -221,7 +240,7 @@ bool WriteKnot(const std::filesystem::path& dir, long long triangles, Written& w
       Nodes({"    {\"name\": \"Knot\", \"mesh\": {\"file\": \"knot.obj\"}, \"material\": "
              "\"Knot\"}"}) +
       LineEffect({"Knot"});
-  return obj.Ok() && WriteText(dir / "knot.json", scene);
+  return obj.Ok() && WriteScene(dir, "knot", scene);
 }
 
 // Boxes on a jittered grid, several layers deep, each a little larger than
@@ -251,7 +270,7 @@ bool WriteBoxes(const std::filesystem::path& dir, long long triangles, Written& 
   std::vector<std::string> names;
   names.reserve(nodes.size());
   for (long long n = 0; n < count; ++n) names.push_back("Box" + std::to_string(n));
-  return WriteText(dir / "boxes.json", scene + LineEffect(names));
+  return WriteScene(dir, "boxes", scene + LineEffect(names));
 }
 
 // A coarse sphere in the OBJ file, its bands cut by the poles into triangles.
@@ -335,7 +354,7 @@ bool WriteSpheres(const std::filesystem::path& dir, long long triangles, Written
                 Material("Grey", {0.7, 0.7, 0.7}) + ",\n" + Material("Ochre", {0.8, 0.6, 0.3}) +
                     ",\n" + Material("Pale", {0.85, 0.85, 0.8})) +
       Nodes(nodes) + LineEffect(names);
-  return obj.Ok() && WriteText(dir / "spheres.json", scene);
+  return obj.Ok() && WriteScene(dir, "spheres", scene);
 }
 
 }  // namespace
@@ -350,7 +369,8 @@ int main(int argc, char** argv) {
   if (triangles < kMinTriangles || triangles > kMaxTriangles) {
     std::fprintf(stderr,
                  "usage: scene_gen TRIANGLES DIR  (TRIANGLES %lld..%lld)\n"
-                 "writes DIR/{knot,boxes,spheres}.json, their mesh files and DIR/scenes.txt\n",
+                 "writes DIR/{knot,boxes,spheres}.json, their twins NAME_vectors.json that also\n"
+                 "write vector files, their mesh files and DIR/scenes.txt\n",
                  kMinTriangles, kMaxTriangles);
     return 2;
   }

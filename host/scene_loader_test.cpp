@@ -473,12 +473,14 @@ TEST(DemoScene, LoadsWithItsMaterialsBound) {
   const std::string demo =
       (std::filesystem::path(__FILE__).parent_path().parent_path() / "examples/demo/demo.json")
           .string();
-  // The demo's line effect and toon materials belong to the plug-in, which
-  // the host's tests do not load: the rest of the demo is read without them,
-  // each node given its toon material's base material.
+  // The demo's line effect, vector outputs, render elements and toon
+  // materials belong to the plug-in, which the host's tests do not load: the
+  // rest of the demo is read without them, each node given its toon
+  // material's base material.
   nlohmann::json json = nlohmann::json::parse(ReadBytes(demo));
   ASSERT_TRUE(json.contains("effects"));
   json.erase("effects");
+  json.erase("elements");
   std::map<std::string, std::string> baseOf;
   nlohmann::json hostMaterials = nlohmann::json::array();
   for (const nlohmann::json& m : json["materials"]) {

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sdk/effect.h"
+#include "sdk/render.h"
+
 namespace host {
 namespace {
 
@@ -594,6 +597,12 @@ void StdMtl::Shade(ShadeContext& sc) {
   sc.out.c = ip.finalC;
   sc.out.t = transparency;
   sc.SetNormal(callerNormal);
+  // The render's elements add their values for the sample.
+  if (RenderGlobalContext* gc = sc.globContext) {
+    for (int i = 0; i < gc->NRenderElements(); ++i) {
+      if (IRenderElement* element = gc->GetRenderElement(i)) element->PostIllum(sc, ip);
+    }
+  }
 }
 
 }  // namespace host

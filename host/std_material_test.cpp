@@ -9,12 +9,15 @@
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 #include "host/cubic_map.h"
 #include "host/maps.h"
 #include "host/material_classes.h"
 #include "sdk/angles.h"
+#include "sdk/effect.h"
 #include "sdk/ref_graph.h"
+#include "sdk/render.h"
 #include "sdk/testing/fake_shade_context.h"
 #include "sdk/testing/test_objects.h"
 
@@ -207,6 +210,52 @@ TEST_F(StdMtlTest, ReflectionMapAddsItsColourByAmount) {
   pb->SetValue(kSmReflectionAmount, 0, 50.0f);
   light.toLight = {0, 0, 1};
   ExpectColorNear(Shade(), kDiffuse * 1.1f + Color(0.25f, 0.125f, 0.0f), 1e-5f, "");
+}
+
+// Records the samples it is asked to add its value to.
+class RecordingElement : public IRenderElement {
+ public:
+  void PostIllum(ShadeContext& sc, IllumParams& ip) override {
+    ++calls;
+    lastColour = sc.out.c;
+    lastMtl = ip.pMtl;
+    const int i = ShadeOutputIndex();
+    if (i >= 0 && i < sc.out.nElements) sc.out.elementVals[i] = AColor(0.25f, 0.5f, 0.75f, 0.0f);
+  }
+  int calls = 0;
+  Color lastColour;
+  Mtl* lastMtl = nullptr;
+};
+
+class ElementsOnly : public RenderGlobalContext {
+ public:
+  int NumRenderInstances() override { return 0; }
+  RenderInstance* GetRenderInstance(int) override { return nullptr; }
+  int NRenderElements() override { return static_cast<int>(elements.size()); }
+  IRenderElement* GetRenderElement(int i) override { return elements[static_cast<size_t>(i)]; }
+  std::vector<IRenderElement*> elements;
+};
+
+TEST_F(StdMtlTest, EveryRenderElementAddsItsValueAfterTheSampleIsShaded) {
+  RecordingElement first, second;
+  first.SetShadeOutputIndex(0);
+  second.SetShadeOutputIndex(1);
+  ElementsOnly gc;
+  gc.elements = {&first, &second};
+  sc.globContext = &gc;
+  sc.out.nElements = 2;
+  const Color shaded = ShadeWithLightAt(0.0f);
+  for (RecordingElement* e : {&first, &second}) {
+    EXPECT_EQ(e->calls, 1);
+    EXPECT_EQ(e->lastColour, shaded) << "called once the colour is final";
+    EXPECT_EQ(e->lastMtl, mtl);
+  }
+  EXPECT_EQ(sc.out.elementVals[1], AColor(0.25f, 0.5f, 0.75f, 0.0f));
+
+  // Shadow rays ask only for transparency: no element values.
+  sc.mode = SCMODE_SHADOW;
+  Shade();
+  EXPECT_EQ(first.calls, 1);
 }
 
 TEST_F(StdMtlTest, BumpTiltsTheShadingNormalButRestoresTheCallers) {

@@ -23,6 +23,7 @@ packages=(
   clang
   libclang-rt-14-dev
   gettext
+  ghostscript
 )
 
 missing=()

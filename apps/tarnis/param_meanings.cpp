@@ -50,6 +50,12 @@ const Table& classes() {
        "Keeps the advanced-settings material that left a toon material's slot."},
       {"TarmatExtShader", "The toon material's private shader: light gathering and an "
                           "anisotropic highlight lobe that a designed outline reshapes."},
+      {"Tarnis_FileOut",
+       "Writes the drawn lines of each frame to a vector file: Illustrator 8 EPS, EPS or SVG."},
+      {"Tarnis_Line_Render_Element", "A render element holding the drawn lines alone."},
+      {"Tarnis_Mat_Render_Element",
+       "A render element holding the toon material's zone colours and coverage for one "
+       "material id or object id."},
   };
   return t;
 }
@@ -88,6 +94,57 @@ const Table& blocks() {
 // Keys are CLASS/PARAM; the line set's per-type parameters use their base name.
 const Table& params() {
   static const Table t = {
+      // The vector-file output.
+      {"Tarnis_FileOut/fileType",
+       "0 Illustrator 8 EPS (one layer per line set and visibility), 1 plain EPS, 2 SVG."},
+      {"Tarnis_FileOut/fileName",
+       "The file to write; a sequence adds the frame number before the extension "
+       "(lines0007.eps). A relative name goes beside the rendered images. Empty: no file."},
+      {"Tarnis_FileOut/lineEnable", "Write the visible lines."},
+      {"Tarnis_FileOut/hiddenLineEnable", "Write the hidden lines."},
+      // Render elements.
+      {"Tarnis_Line_Render_Element/enabled", "The element is rendered."},
+      {"Tarnis_Line_Render_Element/filterOn", "Filter the element's image like the main image."},
+      {"Tarnis_Line_Render_Element/elementName",
+       "The element's name: its image is written as IMAGE_NAME.png, or as the layer NAME "
+       "of an EXR."},
+      {"Tarnis_Line_Render_Element/bitmap", "The element's image (made by the render)."},
+      {"Tarnis_Line_Render_Element/lineEnable", "Draw the visible lines into the element."},
+      {"Tarnis_Line_Render_Element/hiddenLineEnable", "Draw the hidden lines into the element."},
+      {"Tarnis_Line_Render_Element/lineBackgroundColorEnable",
+       "Start each frame from the background colour instead of black (alpha stays 0)."},
+      {"Tarnis_Line_Render_Element/lineBackgroundColor",
+       "The background colour, 0 to 1 per channel."},
+      {"Tarnis_Mat_Render_Element/enabled", "The element is rendered."},
+      {"Tarnis_Mat_Render_Element/filterOn", "Filter the element's image like the main image."},
+      {"Tarnis_Mat_Render_Element/elementName",
+       "The element's name: its image is written as IMAGE_NAME.png, or as the layer NAME "
+       "of an EXR."},
+      {"Tarnis_Mat_Render_Element/bitmap", "The element's image (made by the render)."},
+      {"Tarnis_Mat_Render_Element/selectType",
+       "Which samples the element takes: 0 by material id (matID), 1 by object id (objID)."},
+      {"Tarnis_Mat_Render_Element/matID", "The face material id whose samples are taken, 0 to 15."},
+      {"Tarnis_Mat_Render_Element/objID", "The object id whose samples are taken, 0 to 65535."},
+      {"Tarnis_Mat_Render_Element/backgroundColorEnable",
+       "Show the background colour where no zone covers a sample (else black)."},
+      {"Tarnis_Mat_Render_Element/backgroundColor", "The background colour, 0 to 1 per channel."},
+      {"Tarnis_Mat_Render_Element/colorHi", "Include the highlight in the colour."},
+      {"Tarnis_Mat_Render_Element/colorStroke", "Use the zone colours with the strokes applied."},
+      {"Tarnis_Mat_Render_Element/colorReflec",
+       "Use the zone colours with reflection for reflecting samples."},
+      {"Tarnis_Mat_Render_Element/colorZone",
+       "The zone keeps its own colour; off gives its share to the background (colorZoneBG) "
+       "or to the nearest enabled zone before it."},
+      {"Tarnis_Mat_Render_Element/colorZoneBG",
+       "The part of a sample no enabled zone covers shows the background."},
+      {"Tarnis_Mat_Render_Element/alphaHi", "The highlight adds to the alpha."},
+      {"Tarnis_Mat_Render_Element/alphaZone", "The zone counts towards the alpha."},
+      {"Tarnis_Mat_Render_Element/exaMatidEnable",
+       "With selection by object id: samples of material id exaMatid get alpha 0."},
+      {"Tarnis_Mat_Render_Element/exaMatid", "The material id whose alpha is left out, 0 to 15."},
+      {"Tarnis_Mat_Render_Element/exaObjidEnable",
+       "With selection by material id: samples of object id exaObjid get alpha 0."},
+      {"Tarnis_Mat_Render_Element/exaObjid", "The object id whose alpha is left out, 0 to 65535."},
       // The standard material.
       {"Standard/ambient", "Colour in shadow (ambient light), 0 to 1 per channel."},
       {"Standard/diffuse", "Colour under direct light, 0 to 1 per channel."},
@@ -521,6 +578,10 @@ std::string ParamMeaning(const std::string& className, const std::string& block,
   // Blocks numbered by line type (type1, damp2) suffix their parameters with the number.
   if (!block.empty() && !param.empty() && std::isdigit(static_cast<unsigned char>(block.back())) &&
       param.back() == block.back()) {
+    return find(params(), className + "/" + param.substr(0, param.size() - 1));
+  }
+  // Numbered parameters of one block (colorZone1 .. colorZone4) share one meaning too.
+  if (param.size() > 1 && std::isdigit(static_cast<unsigned char>(param.back()))) {
     return find(params(), className + "/" + param.substr(0, param.size() - 1));
   }
   return {};

@@ -41,6 +41,9 @@ struct ToonSample {
   std::array<Color, kToonZones> withStrokes;     // zone colours, strokes and reflection in
   std::array<Color, kToonZones> withoutStrokes;  // ... reflection in, no strokes
   std::array<Color, kToonZones> unreflected;     // ... neither (the colour before reflection)
+  // ... the colour before reflection with the zone's strokes laid on it;
+  // filled only for reflected samples while a render element takes samples.
+  std::array<Color, kToonZones> unreflectedWithStrokes;
   std::array<float, kToonZones> strokeCoverage{};  // strongest stroke coverage per zone
   float opacity = 1.0f;                    // the base material's coverage
   float highlight = 0.0f;                  // shaped highlight amount

@@ -57,6 +57,17 @@ float ShadowRatio(ShadeContext& sc, const Point3& normal, float unshadowed) {
   return q;
 }
 
+// Whether a render element of the render takes the toon material's samples.
+bool HasToonSampleReceiver(ShadeContext& sc) {
+  RenderGlobalContext* gc = sc.globContext;
+  if (!gc) return false;
+  const int elements = std::min(gc->NRenderElements(), sc.out.nElements);
+  for (int i = 0; i < elements; ++i) {
+    if (dynamic_cast<ToonSampleReceiver*>(gc->GetRenderElement(i))) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void Tarmat::Shade(ShadeContext& sc) {
@@ -160,6 +171,9 @@ void Tarmat::Shade(ShadeContext& sc) {
   const ZoneWeights weights = ComputeZoneWeights(w, cores, halfWidth);
 
   ToonSample sample;
+  // Elements that leave reflections out need the strokes on the unreflected
+  // colour too.
+  const bool strokeUnreflected = reflected && HasToonSampleReceiver(sc);
   Color strokesIn, strokesOut;  // K1 and K0
   float coverage = 0.0f;
   for (int z = 0; z < kToonZones; ++z) {
@@ -186,6 +200,14 @@ void Tarmat::Shade(ShadeContext& sc) {
       if (ZoneStroke* stroke = zone.strokes[s]) {
         zoneCoverage =
             std::max(zoneCoverage, stroke->ShadeStroke(sc, opacity, stroked, seed, v.strokeScale));
+      }
+    }
+    if (strokeUnreflected) {
+      sample.unreflectedWithStrokes[z] = sample.unreflected[z];
+      for (int s = kTarmatStrokesPerZone - 1; s >= 0; --s) {
+        if (ZoneStroke* stroke = zone.strokes[s]) {
+          stroke->ShadeStroke(sc, opacity, sample.unreflectedWithStrokes[z], seed, v.strokeScale);
+        }
       }
     }
     sample.withStrokes[z] = stroked;

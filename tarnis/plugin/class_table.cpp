@@ -8,6 +8,9 @@
 #include "tarnis/material/tarmat_class_desc.h"
 #include "tarnis/material/tarmat_ext_class_desc.h"
 #include "tarnis/material/tarmat_ext_shader_class_desc.h"
+#include "tarnis/output/file_out_class_desc.h"
+#include "tarnis/output/line_render_element_class_desc.h"
+#include "tarnis/output/mat_render_element_class_desc.h"
 #include "tarnis/stroke/stroke_class_desc.h"
 
 namespace tarnis {
@@ -22,7 +25,8 @@ const std::vector<ClassDesc2*>& ClassTable() {
       GetStrokeDesc(),         GetTarmatDesc(),       GetStrokeHolderDesc(),   GetTarmatExtDesc(),
       GetLineManagerDesc(),    GetLineSetDesc(),      GetBrushDesc(),
       GetLineSettingDesc(),    GetTarmatExtShaderDesc(), GetQvPolygonCtrlDesc(),
-      GetTarmatExtHolderDesc()};
+      GetTarmatExtHolderDesc(), GetLineFxRenderElementDesc(), GetFileOutDesc(),
+      GetMatRenderElementDesc()};
   return table;
 }
 

@@ -33,6 +33,10 @@ inline constexpr int kStrElementHiddenLineEnable = 811;
 inline constexpr int kStrElementBackgroundColorEnable = 812;
 inline constexpr int kStrElementBackgroundColor = 813;
 
+// The line effect's warning when its lines go to render elements only and
+// none receives them.
+inline constexpr int kStrNoLineElement = 520;
+
 // The vector-file output.
 inline constexpr int kStrFileOutClassName = 1011;
 inline constexpr int kStrFileOutLinePanel = 1012;

@@ -52,6 +52,9 @@ const std::unordered_map<int, const char*>& table() {
       {kStrLineSetClassName, "Tarnis Line Set"},
       {800, "Tarnis Line"},
       {850, "Tarnis Material"},
+      {kStrNoLineElement,
+       "RenderElementOnly is on, but no enabled render element receives the lines: add a "
+       "Tarnis Line render element"},
       // Render elements.
       {kStrLineElementClassName, "Tarnis Line"},
       {kStrMaterialElementClassName, "Tarnis Material"},

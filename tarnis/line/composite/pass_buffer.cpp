@@ -205,6 +205,10 @@ void PassBuffer::emitFragments(int x, int y, int descriptor, const std::vector<K
   }
 }
 
+bool ReceivesLines(RenderGlobalContext* gc) {
+  return !LineElementBitmaps(gc, 0).empty() || !LineElementBitmaps(gc, 1).empty();
+}
+
 void PassBuffer::Composite(Bitmap* bitmap, RenderGlobalContext* gc, int pass, bool elementOnly) {
   const std::vector<Bitmap*> elements = LineElementBitmaps(gc, pass);
   Bitmap* target = elementOnly ? nullptr : bitmap;

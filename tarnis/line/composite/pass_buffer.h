@@ -32,6 +32,9 @@ struct LineFragment {
   int32_t next = -1;   // next fragment of the pixel (index in its row)
 };
 
+// Whether some enabled render element of gc receives the lines of a pass.
+bool ReceivesLines(RenderGlobalContext* gc);
+
 class PassBuffer {
  public:
   // Empty lists for a width x height image. False, with nothing allocated,

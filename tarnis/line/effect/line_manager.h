@@ -39,6 +39,8 @@ struct LineRenderState {
   std::recursive_mutex lock;
   std::vector<int> frameOffsets;
   float referenceScale = 0.0f;  // 0 until a frame has set it
+  // The render was told that no render element receives the lines.
+  bool warnedNoLineElement = false;
 };
 
 inline constexpr Class_ID kLineManagerClassID(0x54022257, 0x0814C613);

@@ -14,6 +14,8 @@
 #include "tarnis/line/engine/frame_gathering.h"
 #include "tarnis/line/output/edge_svg.h"
 #include "tarnis/line/output/vector_sinks.h"
+#include "tarnis/resources/string_ids.h"
+#include "tarnis/resources/string_table.h"
 
 namespace tarnis {
 
@@ -177,6 +179,10 @@ void RenderLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalC
 
   LineDrawOptions opts = options ? *options : LineDrawOptions();
   const bool elementOnly = !options && values->elementOnly;
+  if (elementOnly && bitmap && !state.warnedNoLineElement && !ReceivesLines(gc)) {
+    state.warnedNoLineElement = true;
+    GetCOREInterface()->MessageBox(GetString(kStrNoLineElement), "Tarnis", MessageIcon::Warning);
+  }
   float scale = opts.sizeScale;
   if (values->sizeByImage) {
     float reference = state.referenceScale;

@@ -154,6 +154,14 @@ void onPostRenderFrame(void*, NotifyInfo* info) {
 }
 
 void onPostRender(void*, NotifyInfo*) {
+  // The next render tells again what this one was told.
+  Interface* ip = GetCOREInterface();
+  for (int i = 0; i < ip->NumEffects(); ++i) {
+    if (auto* lm = dynamic_cast<LineManager*>(ip->GetEffect(i))) {
+      std::lock_guard<std::recursive_mutex> guard(lm->RenderState().lock);
+      lm->RenderState().warnedNoLineElement = false;
+    }
+  }
   MotionMemory& memory = motionMemory();
   std::mutex* lock = MotionDetectionLock();
   std::lock_guard<std::mutex> guard(lock ? *lock : memory.lock);

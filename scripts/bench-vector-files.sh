@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# What writing the lines to vector files costs: renders each generated scene
+# twice with `tarnis render --stats`, as it is and with three vector-file
+# outputs (Illustrator EPS, EPS, SVG), and prints the drawing half (the line
+# effect's stage) beside the extra time the vector files took. Run by
+# `make bench-vector-files`; never a test.
+#
+#   scripts/bench-vector-files.sh BUILD_DIR OUT_DIR [TRIANGLES]
+#
+# TRIANGLES defaults to 1000000. Each render runs twice and the faster run
+# counts.
+set -euo pipefail
+
+if [[ $# -lt 2 ]]; then
+  echo "usage: $0 BUILD_DIR OUT_DIR [TRIANGLES]" >&2
+  exit 2
+fi
+build=$1
+out=$2
+count=${3:-1000000}
+tarnis=$build/apps/tarnis/tarnis
+scene_gen=$build/bench/scene_gen
+for program in "$tarnis" "$scene_gen"; do
+  [[ -x $program ]] || { echo "$0: $program is not built" >&2; exit 1; }
+done
+
+# The value of one `stats total: STAGE N UNIT` line.
+total() {
+  awk -v stage="$2" 'index($0, "stats total: " stage " ") == 1 { print $(NF - 1) }' "$1"
+}
+
+# The faster of two renders of scene $1 into $2: "effects elapsed".
+render() {
+  local best_effects="" best_elapsed=""
+  for run in 1 2; do
+    "$tarnis" render "$1" -o "$2" --quiet --stats >"$2.log" 2>&1 || {
+      echo "$0: rendering $1 failed, see $2.log" >&2
+      exit 1
+    }
+    local effects elapsed
+    effects=$(total "$2.log" effects)
+    elapsed=$(total "$2.log" elapsed)
+    if [[ -z $best_elapsed ]] || awk -v a="$elapsed" -v b="$best_elapsed" 'BEGIN { exit !(a < b) }'; then
+      best_effects=$effects
+      best_elapsed=$elapsed
+    fi
+  done
+  echo "$best_effects $best_elapsed"
+}
+
+dir=$out/$count
+"$scene_gen" "$count" "$dir" >/dev/null
+printf '%-8s %10s %14s %14s %12s %10s\n' scene triangles "drawing s" "vector files s" \
+  "share" "files MiB"
+while read -r name triangles; do
+  read -r effects plain < <(render "$dir/$name.json" "$dir/$name.png")
+  read -r _ vectors < <(render "$dir/${name}_vectors.json" "$dir/${name}_vectors.png")
+  cost=$(awk -v a="$vectors" -v b="$plain" 'BEGIN { d = a - b; printf "%.3f", d < 0 ? 0 : d }')
+  share=$(awk -v c="$cost" -v e="$effects" 'BEGIN { printf "%.1f %%", e > 0 ? 100 * c / e : 0 }')
+  size=$(du -cm "$dir/${name}_ai.eps" "$dir/$name.eps" "$dir/$name.svg" | tail -1 | cut -f1)
+  printf '%-8s %10s %14s %14s %12s %10s\n' "$name" "$triangles" "$effects" "$cost" "$share" "$size"
+done <"$dir/scenes.txt"
