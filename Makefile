@@ -31,7 +31,8 @@ program: deps
 	cmake --preset dev >/dev/null
 	cmake --build --preset dev -j $(JOBS) --target tarnis
 
-# Renders the bundled demo scene to out/demo.png.
+# Renders the bundled demo scene to out/demo.png, its lines to out/demo.eps,
+# out/demo_ai.eps and out/demo.svg and its line element to out/demo_lines.png.
 demo: program
 	./build/dev/apps/tarnis/tarnis render examples/demo/demo.json -o out/demo.png
 
