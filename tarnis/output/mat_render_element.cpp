@@ -4,6 +4,8 @@
 #include <string>
 
 #include "sdk/inode.h"
+#include "sdk/notify.h"
+#include "sdk/render.h"
 #include "tarnis/output/mat_render_element_class_desc.h"
 
 namespace tarnis {
@@ -64,6 +66,17 @@ MatElementIdentity IdentityOf(ShadeContext& sc) {
   return id;
 }
 
+// Before a frame is shaded the elements of its render read their blocks
+// once; after it they forget what they read.
+void OnFrameStart(void* param, NotifyInfo* info) {
+  auto* gc = info ? static_cast<RenderGlobalContext*>(info->callParam) : nullptr;
+  if (gc) static_cast<MatRenderElement*>(param)->FrameStart(gc->time);
+}
+
+void OnFrameDone(void* param, NotifyInfo*) {
+  static_cast<MatRenderElement*>(param)->FrameDone();
+}
+
 bool ValidSlot(const ShadeContext& sc, int slot) {
   return slot >= 0 && slot < std::min(sc.out.nElements, kMaxRenderElements);
 }
@@ -84,6 +97,8 @@ PluginClassDesc<MatRenderElement>* GetMatRenderElementDesc() {
 
 MatRenderElement::MatRenderElement(bool loading)
     : PluginRenderElement(MatRenderElementBlockDesc()) {
+  RegisterNotification(OnFrameStart, this, NOTIFY_PRE_RENDERFRAME);
+  RegisterNotification(OnFrameDone, this, NOTIFY_POST_RENDERFRAME);
   if (loading) return;
   GetMatRenderElementDesc()->MakeAutoParamBlocks(this);
   NameAfterClass();
@@ -115,12 +130,39 @@ MatElementSettings MatRenderElement::Settings(TimeValue t) {
   return s;
 }
 
+MatRenderElement::~MatRenderElement() {
+  UnRegisterNotification(OnFrameStart, this, NOTIFY_PRE_RENDERFRAME);
+  UnRegisterNotification(OnFrameDone, this, NOTIFY_POST_RENDERFRAME);
+}
+
+void MatRenderElement::FrameStart(TimeValue t) {
+  frame_ = Settings(t);
+  frameTime_ = t;
+  frameCached_ = true;
+}
+
+void MatRenderElement::FrameDone() {
+  frameCached_ = false;
+}
+
+MatElementSettings MatRenderElement::SettingsFor(TimeValue t) {
+  return frameCached_ && t == frameTime_ ? frame_ : Settings(t);
+}
+
+RefResult MatRenderElement::NotifyRefChanged(const Interval& changeInt, ReferenceTarget* target,
+                                             PartID& partID, RefMessage message) {
+  frameCached_ = false;
+  return PluginRenderElement::NotifyRefChanged(changeInt, target, partID, message);
+}
+
 void MatRenderElement::PostIllum(ShadeContext& sc, IllumParams&) {
   const int slot = ShadeOutputIndex();
   if (!ValidSlot(sc, slot)) return;
   // Every shaded sample comes here: read only the background.
   MatElementSettings s;
-  if (IParamBlock2* pb = Block()) {
+  if (frameCached_ && sc.CurTime() == frameTime_) {
+    s = frame_;
+  } else if (IParamBlock2* pb = Block()) {
     s.backgroundColorEnable = pb->GetInt(kMatElementBackgroundColorEnable, sc.CurTime()) != 0;
     s.backgroundColor = pb->GetColor(kMatElementBackgroundColor, sc.CurTime());
   }
@@ -129,7 +171,7 @@ void MatRenderElement::PostIllum(ShadeContext& sc, IllumParams&) {
 
 void MatRenderElement::ReceiveToonSample(ShadeContext& sc, int slot, const ToonSample& sample) {
   if (!ValidSlot(sc, slot)) return;
-  const MatElementSettings s = Settings(sc.CurTime());
+  const MatElementSettings s = SettingsFor(sc.CurTime());
   const MatElementIdentity id = IdentityOf(sc);
   ZoneWeights c;
   sc.out.elementVals[slot] = ElementZoneWeights(s, id, sample.weights, c)

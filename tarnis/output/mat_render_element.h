@@ -51,10 +51,16 @@ class MatRenderElement final : public PluginRenderElement, public ToonSampleRece
   // element name. With `loading` the block slot stays empty for a saved
   // scene to fill.
   explicit MatRenderElement(bool loading = false);
+  ~MatRenderElement() override;
 
-  // The block's values at t (the defaults without a block). Shading reads
-  // them per sample; block reads are safe on many threads at once.
+  // The block's values at t (the defaults without a block). Block reads are
+  // safe on many threads at once.
   MatElementSettings Settings(TimeValue t);
+  // Reads the block once for the frame about to be shaded, so that samples
+  // of that frame need not; FrameDone forgets it. Called on the thread that
+  // runs the render, before and after the frame's samples.
+  void FrameStart(TimeValue t);
+  void FrameDone();
 
   // Writes the background with alpha 0 into the sample's slot for this
   // element.
@@ -68,6 +74,17 @@ class MatRenderElement final : public PluginRenderElement, public ToonSampleRece
   Class_ID ClassID() override { return kMatRenderElementClassID; }
   void GetClassName(CStr& s) override;
   ReferenceTarget* Clone(RemapDir& remap) override;
+  // A changed block drops the frame's settings.
+  RefResult NotifyRefChanged(const Interval& changeInt, ReferenceTarget* target, PartID& partID,
+                             RefMessage message) override;
+
+ private:
+  // The settings at the frame's time, or the block's values per sample.
+  MatElementSettings SettingsFor(TimeValue t);
+
+  bool frameCached_ = false;
+  TimeValue frameTime_ = 0;
+  MatElementSettings frame_;
 };
 
 }  // namespace tarnis

@@ -213,6 +213,18 @@ TEST_F(MatElementTest, ASampleOfAnotherMaterialLeavesTheBackground) {
   ExpectColour(sc_.out.elementVals[kOtherSlot], kUntouched, "the other slot");
 }
 
+TEST_F(MatElementTest, AFrameReadsTheBlockOnceAndAnEditDuringItIsStillSeen) {
+  element()->FrameStart(0);
+  sc_.mtlNum = 1;
+  element()->ReceiveToonSample(sc_, kElementSlot, RedSample());
+  ExpectColour(Slot(), {1, 0, 0, 1});
+  // Changing the block drops what the frame read: the next sample sees it.
+  block()->SetValue(kMatElementMatID, 0, 3);
+  element()->ReceiveToonSample(sc_, kElementSlot, RedSample());
+  ExpectColour(Slot(), {0, 0, 0, 0});
+  element()->FrameDone();
+}
+
 TEST_F(MatElementTest, SamplesAreSelectedByTheNodesObjectIdAndScaledByItsVisibility) {
   block()->SetValue(kMatElementSelectType, 0, 1);
   block()->SetValue(kMatElementObjID, 0, 6);
