@@ -193,7 +193,10 @@ void SequenceRender::Run() {
     report_.status = RenderFrameOrFail(frames_[static_cast<size_t>(i)], i, count);
     if (report_.status != RenderStatus::kDone) break;
   }
+  // Listeners finish the render's own outputs here (the last frame's vector files).
+  const auto start = std::chrono::steady_clock::now();
   BroadcastNotification(NOTIFY_POST_RENDER, &params);
+  report_.seconds.postRender += secondsSince(start);
 }
 
 RenderStatus SequenceRender::RenderFrameOrFail(int frame, int index, int count) {
@@ -372,6 +375,7 @@ StageSeconds& StageSeconds::operator+=(const StageSeconds& other) {
   shade += other.shade;
   postFrame += other.postFrame;
   effects += other.effects;
+  postRender += other.postRender;
   return *this;
 }
 

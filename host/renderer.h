@@ -43,6 +43,7 @@ struct StageSeconds {
   double shade = 0.0;      // maps' sub-views and every pixel sample
   double postFrame = 0.0;  // the NOTIFY_POST_RENDERFRAME listeners
   double effects = 0.0;    // Apply of the active render effects
+  double postRender = 0.0;  // the NOTIFY_POST_RENDER listeners (whole renders only)
 
   StageSeconds& operator+=(const StageSeconds& other);
 };

@@ -185,8 +185,9 @@ std::map<std::string, StatValue> ParseStats(const std::string& output) {
 TEST(RenderStats, PrintsEveryStageOfEachFrameAndTheTotalOnlyWhenAsked) {
   const std::vector<std::string> frameStages = {"build",      "pre-frame", "shade",
                                                 "post-frame", "effects",   "write"};
-  const std::vector<std::string> totalStages = {"load",       "build",   "pre-frame", "shade",
-                                                "post-frame", "effects", "write",     "elapsed"};
+  const std::vector<std::string> totalStages = {"load",    "build",       "pre-frame",
+                                                "shade",   "post-frame",  "effects",
+                                                "write",   "post-render", "elapsed"};
   struct Case {
     std::vector<std::string> args;
     bool stats, summary;

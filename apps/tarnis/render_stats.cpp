@@ -59,6 +59,7 @@ void RenderStats::PrintTotal(const host::RenderReport& report, double elapsed) c
   const std::string scope = "total";
   printSeconds(out_, scope, "load", loadSeconds_);
   printStages(out_, scope, report.seconds);
+  printSeconds(out_, scope, "post-render", report.seconds.postRender);
   printSeconds(out_, scope, "write", writeSeconds_);
   printSeconds(out_, scope, "elapsed", elapsed);
   printPeakMemory(out_, scope);

@@ -396,6 +396,7 @@ void FileOut::frameStart(TimeValue t, int width, int height) {
   }
   writer_->SetCursor(writer_->End());
   base_ = writer_->Last();
+  lastLookValid_ = false;
 }
 
 void FileOut::lineSetStart(LineSet* set, const std::string& name, LineSetting* part,
@@ -404,6 +405,7 @@ void FileOut::lineSetStart(LineSet* set, const std::string& name, LineSetting* p
   dropUnpaintedStroke();
   strokeFlag_ = visibility == kHidden ? hiddenLineEnable_ : lineEnable_;
   if (!strokeFlag_) return;
+  if (set != set_ || visibility != visibility_ || part != part_) lastLookValid_ = false;
   if (set != set_ || visibility != visibility_) {
     // Line sets of one visibility go before those that started earlier; the
     // first of the other visibility goes after everything so far.
@@ -430,18 +432,25 @@ void FileOut::strokeStart(float width, const Color& colour, float opacity, bool 
                           float gap) {
   if (!collecting() || !strokeFlag_) return;
   dropUnpaintedStroke();
-  writer_->SetLineWidth(width);
-  strokeFirst_ = writer_->Before(writer_->Cursor());
-  strokeOpen_ = true;
-  writer_->SetColor(colour.r, colour.g, colour.b);
-  writer_->SetOpacity(opacity);
-  if (dashed) {
-    const float pattern[] = {dash, gap};
-    writer_->SetDash(pattern, 0.0f);
-  } else {
-    writer_->ClearDash();
+  const Position before = writer_->Before(writer_->Cursor());
+  const StrokeLook look{width,  colour.r, colour.g, colour.b, opacity,
+                        dashed, dashed ? dash : 0.0f, dashed ? gap : 0.0f};
+  if (!lastLookValid_ || !(look == lastLook_)) {
+    writer_->SetLineWidth(width);
+    writer_->SetColor(colour.r, colour.g, colour.b);
+    writer_->SetOpacity(opacity);
+    if (dashed) {
+      const float pattern[] = {dash, gap};
+      writer_->SetDash(pattern, 0.0f);
+    } else {
+      writer_->ClearDash();
+    }
+    lastLook_ = look;
+    lastLookValid_ = true;
   }
   writer_->NewPath();
+  strokeFirst_ = writer_->After(before);
+  strokeOpen_ = true;
 }
 
 void FileOut::segment(float x0, float y0, float x1, float y1) {
@@ -467,6 +476,7 @@ void FileOut::passEnd() {
 void FileOut::dropUnpaintedStroke() {
   if (!strokeOpen_) return;
   strokeOpen_ = false;
+  lastLookValid_ = false;
   if (writer_) writer_->Erase(strokeFirst_, writer_->Cursor());
 }
 

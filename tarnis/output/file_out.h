@@ -178,6 +178,17 @@ class FileOut : public Effect {
   bool strokeOpen_ = false;  // a stroke started and has not been painted
   Position strokeFirst_;     // its first command
   bool passesDone_ = false;  // the frame's last pass ended before any cancel
+  // The look of the stroke just before the cursor, while the cursor has not
+  // moved since: a stroke that looks the same sets nothing again (the
+  // commands it would repeat are those the optimisation drops).
+  struct StrokeLook {
+    float width, r, g, b, opacity;
+    bool dashed;
+    float dash, gap;
+    bool operator==(const StrokeLook&) const = default;
+  };
+  StrokeLook lastLook_{};
+  bool lastLookValid_ = false;
 };
 
 }  // namespace tarnis

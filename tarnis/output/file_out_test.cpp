@@ -262,6 +262,36 @@ TEST_F(FileOutTest, LaterLineSetsAndPartsGoFirstAndHiddenLinesAfterVisibleOnes) 
   testing::ExpectGhostscriptReads(dir_.File("order.eps"));
 }
 
+TEST_F(FileOutTest, EveryRunOfStrokesStartsWithItsOwnLookWhereverItLands) {
+  // Strokes that look alike set their look once, but a part that lands in
+  // front of another one's strokes must still set it: the file would
+  // otherwise draw it in the page's defaults (width 1, black).
+  NewOutput(kFileTypePlainEps, dir_.File("looks.eps"));
+  StartRender(true);
+  RenderFrame();
+  PassStart(0);
+  const Color red(1, 0, 0);
+  LineSetStart(kSetA, "A", kPart1, kVisible);
+  Stroke(kVisible, red, {{1, 1, 2, 2}});
+  Stroke(kVisible, red, {{3, 3, 4, 4}});
+  LineSetStart(kSetA, "A", kPart2, kVisible);
+  Stroke(kVisible, red, {{5, 5, 6, 6}});
+  PassEnd();
+  EndRender();
+  const std::string text = Read("looks.eps");
+  const size_t width = text.find("\n2 w\n"), colour = text.find("\n1 0 0 _c\n");
+  // The second part's stroke comes first in the file.
+  const size_t first = text.find("\n5 5 m\n");
+  ASSERT_NE(first, std::string::npos) << text;
+  EXPECT_LT(first, text.find("\n1 1 m\n")) << text;
+  EXPECT_LT(width, first) << text;
+  EXPECT_LT(colour, first) << text;
+  // Three strokes of one look: the look is written once.
+  EXPECT_EQ(AllMatches(text, "\n([0-9.]+) w\n").size(), 1u) << text;
+  EXPECT_EQ(AllMatches(text, "\n(1 0 0) _c\n").size(), 1u) << text;
+  EXPECT_EQ(AllMatches(text, "\n(S)\n").size(), 3u) << text;
+}
+
 TEST_F(FileOutTest, WithVisibleLinesOffOnlyHiddenLayersAreWritten) {
   NewOutput(kFileTypeIllustratorEps, dir_.File("hidden.eps"), false, true);
   StartRender(true);

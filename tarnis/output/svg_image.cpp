@@ -14,14 +14,13 @@ namespace {
 
 constexpr const char* kJoinNames[] = {"miter", "round", "bevel"};
 constexpr const char* kCapNames[] = {"butt", "round", "square"};
+constexpr int kRoundStyle = 1;  // index of "round" in both lists
 
 // Appends `v` like "%g" (six significant digits) in any locale.
 void AppendNumber(std::string& out, double v) {
   if (!std::isfinite(v)) v = 0.0;
   char buffer[32];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, 6);
-  out.append(buffer, result.ptr);
+  out.append(buffer, FormatG(v, buffer, sizeof buffer));
 }
 
 std::string Number(double v) {
@@ -202,11 +201,15 @@ void SvgWriter::stroke() {
   std::snprintf(colour, sizeof colour, "#%02x%02x%02x", channel(s_.colour[0]),
                 channel(s_.colour[1]), channel(s_.colour[2]));
   const double scale = lengthScale();
-  std::string e = "<path d=\"" + path_ + "\" fill=\"none\" stroke=\"" + colour +
-                  "\" stroke-width=\"" + Number(s_.width * scale) + "\" stroke-opacity=\"" +
-                  Number(std::clamp(s_.opacity, 0.0f, 1.0f)) + "\" stroke-linecap=\"" +
-                  kCapNames[std::clamp(s_.cap, 0, 2)] + "\" stroke-linejoin=\"" +
-                  kJoinNames[std::clamp(s_.join, 0, 2)] + "\"";
+  // The root gives every path no fill and round caps and joins; a path
+  // says only what differs.
+  std::string e = "<path d=\"" + path_ + "\" stroke=\"" + colour + "\" stroke-width=\"" +
+                  Number(s_.width * scale) + "\"";
+  const float opacity = std::clamp(std::isfinite(s_.opacity) ? s_.opacity : 1.0f, 0.0f, 1.0f);
+  if (opacity < 1.0f) e += " stroke-opacity=\"" + Number(opacity) + "\"";
+  const int cap = std::clamp(s_.cap, 0, 2), join = std::clamp(s_.join, 0, 2);
+  if (cap != kRoundStyle) e += std::string(" stroke-linecap=\"") + kCapNames[cap] + "\"";
+  if (join != kRoundStyle) e += std::string(" stroke-linejoin=\"") + kJoinNames[join] + "\"";
   // SVG draws no dashes whose lengths are negative or all zero.
   double total = 0.0;
   bool valid = !s_.dash.empty();
@@ -343,7 +346,8 @@ bool SVGImage::Write(const std::string& path, std::string* problem) {
   out.Text(
       "<svg xmlns=\"http://www.w3.org/2000/svg\" "
       "xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\" version=\"1.1\" width=\"" +
-      w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w + " " + h + "\">\n");
+      w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w + " " + h +
+      "\" fill=\"none\" stroke-linecap=\"round\" stroke-linejoin=\"round\">\n");
   SvgWriter writer(out, b);
   for (const VectorCommand& c : Commands()) writer.Command(c);
   writer.Finish();

@@ -93,6 +93,10 @@ TEST(SVGImage, LiesOverTheImageWithALayerPerNameAndAPathPerStroke) {
   EXPECT_EQ(root->Attr("width"), "64");
   EXPECT_EQ(root->Attr("height"), "48");
   EXPECT_EQ(root->Attr("viewBox"), "0 0 64 48");
+  // What every path shares is said once, on the root.
+  EXPECT_EQ(root->Attr("fill"), "none");
+  EXPECT_EQ(root->Attr("stroke-linecap"), "round");
+  EXPECT_EQ(root->Attr("stroke-linejoin"), "round");
 
   const std::vector<const XmlElement*> layers = Layers(*root);
   ASSERT_EQ(layers.size(), 2u);
@@ -105,18 +109,35 @@ TEST(SVGImage, LiesOverTheImageWithALayerPerNameAndAPathPerStroke) {
   ASSERT_EQ(paths.size(), 2u);
   // Image pixels, y downward: the points as they were given.
   EXPECT_EQ(paths[0]->Attr("d"), "M 5 6 L 20 6 L 20 30.5");
-  EXPECT_EQ(paths[0]->Attr("fill"), "none");
   EXPECT_EQ(paths[0]->Attr("stroke"), "#ff0080");
   EXPECT_EQ(paths[0]->Attr("stroke-width"), "2");
   EXPECT_EQ(paths[0]->Attr("stroke-opacity"), "0.75");
-  EXPECT_EQ(paths[0]->Attr("stroke-linecap"), "round");
-  EXPECT_EQ(paths[0]->Attr("stroke-linejoin"), "round");
+  EXPECT_EQ(paths[0]->Attr("stroke-linecap"), "");
+  EXPECT_EQ(paths[0]->Attr("stroke-linejoin"), "");
   EXPECT_EQ(paths[0]->Attr("stroke-dasharray"), "");
   EXPECT_EQ(paths[1]->Attr("d"), "M 40 40 L 60 2");
   EXPECT_EQ(paths[1]->Attr("stroke-dasharray"), "4 2");
-  EXPECT_EQ(paths[1]->Attr("stroke-opacity"), "1");
+  EXPECT_EQ(paths[1]->Attr("stroke-opacity"), "");  // opaque: the default
   // Each path lies inside its layer.
   EXPECT_EQ(paths[1]->parent->parent, layers[1]);
+}
+
+TEST(SVGImage, APathSaysTheCapsAndJoinsThatAreNotRound) {
+  ScratchDir dir;
+  SVGImage image;
+  SetUpPage(image, 16, 16);
+  image.SetLineJoin(0);
+  image.SetLineCap(2);
+  image.NewPath();
+  image.AddLine(1, 1, 8, 8);
+  image.StrokePath();
+  image.Optimize();
+  std::unique_ptr<XmlElement> root = WriteAndParse(image, dir);
+  ASSERT_TRUE(root);
+  const std::vector<const XmlElement*> paths = Paths(*root);
+  ASSERT_EQ(paths.size(), 1u);
+  EXPECT_EQ(paths[0]->Attr("stroke-linecap"), "square");
+  EXPECT_EQ(paths[0]->Attr("stroke-linejoin"), "miter");
 }
 
 TEST(SVGImage, AnyLayerNameGivesValidXmlAndUniqueIds) {

@@ -1,21 +1,16 @@
 #include "tarnis/output/vector_image.h"
 
-#include <locale.h>
+#include <sys/mman.h>
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
+#include <new>
 
 namespace tarnis {
 
 namespace {
-
-// The "C" locale, made once; null if the C library cannot make it (the
-// process locale is used then).
-locale_t ClassicLocale() {
-  static const locale_t classic = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-  return classic;
-}
 
 bool SameValues(const VectorCommand& c, std::span<const float> state) {
   const std::span<const float> v = c.Values();
@@ -27,6 +22,29 @@ bool SameValues(const VectorCommand& c, std::span<const float> state) {
 }
 
 }  // namespace
+
+// --- CommandMemory ----------------------------------------------------------------
+
+void* CommandMemory::do_allocate(size_t bytes, size_t alignment) {
+  // Small blocks are not worth a mapping of their own.
+  constexpr size_t kMapped = 2u << 20;
+  if (bytes < kMapped || alignment > 4096) {
+    return std::pmr::new_delete_resource()->allocate(bytes, alignment);
+  }
+  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  madvise(p, bytes, MADV_HUGEPAGE);  // a hint: without huge pages the block still works
+  return p;
+}
+
+void CommandMemory::do_deallocate(void* p, size_t bytes, size_t alignment) {
+  constexpr size_t kMapped = 2u << 20;
+  if (bytes < kMapped || alignment > 4096) {
+    std::pmr::new_delete_resource()->deallocate(p, bytes, alignment);
+    return;
+  }
+  munmap(p, bytes);
+}
 
 // --- VectorCommand --------------------------------------------------------------
 
@@ -91,6 +109,7 @@ bool VectorImage::Write(const std::string&, std::string* problem) {
 
 void VectorImage::Clear() {
   commands_.clear();
+  arena_.release();
   box_ = Box();
   tolerance_ = 0.0f;
   cursor_ = commands_.end();
@@ -311,6 +330,8 @@ bool VectorTextFile::Open(const std::string& path, std::string* problem) {
     return false;
   }
   out_ = file_.File();
+  // Large frames write tens of megabytes: fewer, larger writes.
+  std::setvbuf(out_, nullptr, _IOFBF, 1 << 20);
   return true;
 }
 
@@ -330,14 +351,134 @@ void VectorTextFile::CommentLine(const std::string& text) {
 }
 
 void VectorTextFile::Print(const char* format, ...) {
-  // Only this thread formats in the C locale, and only for this call.
-  const locale_t classic = ClassicLocale();
-  const locale_t previous = classic ? uselocale(classic) : static_cast<locale_t>(nullptr);
+  // The formats the writers use (%G, %d, %s, %c and %%), formatted here:
+  // the same text as printf in the "C" locale, whatever the process locale,
+  // and much faster for the millions of numbers of a large frame. Short
+  // results are gathered and written at once.
   va_list args;
   va_start(args, format);
-  std::vfprintf(out_, format, args);
+  char line[256];
+  size_t n = 0;
+  auto flush = [&] {
+    fwrite_unlocked(line, 1, n, out_);
+    n = 0;
+  };
+  for (const char* p = format; *p; ++p) {
+    if (n > sizeof line - 64) flush();
+    if (*p != '%') {
+      line[n++] = *p;
+      continue;
+    }
+    switch (*++p) {
+      case 'G':
+        n += FormatG(va_arg(args, double), line + n, 64);
+        break;
+      case 'd':
+        n = static_cast<size_t>(std::to_chars(line + n, line + n + 64, va_arg(args, int)).ptr - line);
+        break;
+      case 's':
+        flush();
+        fputs_unlocked(va_arg(args, const char*), out_);
+        break;
+      case 'c':
+        line[n++] = static_cast<char>(va_arg(args, int));
+        break;
+      case '%':
+        line[n++] = '%';
+        break;
+      default:  // not a format the writers use: kept as it stands
+        line[n++] = '%';
+        if (!*p) {
+          flush();
+          va_end(args);
+          return;
+        }
+        line[n++] = *p;
+        break;
+    }
+  }
+  flush();
   va_end(args);
-  if (classic) uselocale(previous);
+}
+
+namespace {
+
+// %G of values printed in plain decimals (exponents -4 to 5 after rounding
+// to six digits) that come from floats: the float times a power of ten up
+// to 10^17 is exact in long double, so rounding it to an integer rounds the
+// way printf does (ties to even). 0 when the value needs the general path.
+size_t FormatPlainG(double value, char* out) {
+  if (!std::isfinite(value)) return 0;
+  const double magnitude = std::fabs(value);
+  if (magnitude == 0.0) {
+    size_t n = 0;
+    if (std::signbit(value)) out[n++] = '-';
+    out[n++] = '0';
+    return n;
+  }
+  if (magnitude < 1e-4 || magnitude >= 1e6 || static_cast<double>(static_cast<float>(value)) != value)
+    return 0;
+  static constexpr long double kPowers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,
+                                            1e6L,  1e7L,  1e8L,  1e9L,  1e10L, 1e11L,
+                                            1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L};
+  // The decimal exponent, from a table (exact powers of ten as doubles are
+  // close enough: a wrong guess at a power of ten is corrected below).
+  static constexpr double kDecades[] = {1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5};
+  int exponent = -4;
+  for (double decade : kDecades) exponent += magnitude >= decade ? 1 : 0;
+  // Six digits: the value times 10^(5 - exponent), rounded.
+  auto digitsAt = [&](int e) -> long long {
+    const int shift = 5 - e;
+    if (shift < 0 || shift > 17) return -1;
+    const long double scaled = static_cast<long double>(magnitude) * kPowers[shift];
+    long long whole = static_cast<long long>(scaled);  // positive: truncation is floor
+    const long double rest = scaled - static_cast<long double>(whole);
+    if (rest > 0.5L || (rest == 0.5L && (whole & 1) != 0)) ++whole;
+    return whole;
+  };
+  long long digits = digitsAt(exponent);
+  if (digits >= 0 && digits < 100000) digits = digitsAt(--exponent);  // log10 rounded up
+  if (digits >= 1000000) {  // log10 rounded down, or rounding carried into a seventh digit
+    digits = digitsAt(++exponent);
+    if (digits >= 1000000) digits /= 10;
+  }
+  if (digits < 100000 || digits >= 1000000 || exponent < -4 || exponent > 5) return 0;
+  char six[6];
+  for (int k = 5; k >= 0; --k, digits /= 10) six[k] = static_cast<char>('0' + digits % 10);
+  int last = 5;  // trailing zeros after the point are dropped
+  const int pointAfter = exponent;  // digit index the point follows (when >= 0)
+  while (last > std::max(pointAfter, 0) && six[last] == '0') --last;
+  if (exponent < 0) {
+    while (last > 0 && six[last] == '0') --last;
+  }
+  size_t n = 0;
+  if (value < 0) out[n++] = '-';
+  if (exponent >= 0) {
+    for (int k = 0; k <= last; ++k) {
+      out[n++] = six[k];
+      if (k == pointAfter && k < last) out[n++] = '.';
+    }
+  } else {
+    out[n++] = '0';
+    out[n++] = '.';
+    for (int z = 0; z < -exponent - 1; ++z) out[n++] = '0';
+    for (int k = 0; k <= last; ++k) out[n++] = six[k];
+  }
+  return n;
+}
+
+}  // namespace
+
+size_t FormatG(double value, char* out, size_t size) {
+  if (size >= 16) {
+    if (const size_t n = FormatPlainG(value, out)) return n;
+  }
+  const auto result = std::to_chars(out, out + size, value, std::chars_format::general, 6);
+  if (result.ec != std::errc()) return 0;
+  for (char* c = out; c != result.ptr; ++c) {
+    if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
+  }
+  return static_cast<size_t>(result.ptr - out);
 }
 
 bool VectorTextFile::Commit(std::string* problem) {

@@ -12,13 +12,15 @@
 //
 // Commands are made for every piece of every stroke of a frame, so they are
 // small: up to four values inline, longer dash patterns and texts on the
-// side.
+// side; the list's nodes come from an arena of the image that Clear frees
+// in one go.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <list>
 #include <memory>
+#include <memory_resource>
 #include <span>
 #include <string>
 #include <vector>
@@ -84,9 +86,22 @@ class VectorCommand {
   std::unique_ptr<Extra> extra_;
 };
 
+// Where the command lists take their memory from: large blocks mapped from
+// the system and marked for huge pages, so that the millions of commands of
+// a large frame cost few page faults. Blocks go back to the system when the
+// arena built on it releases them.
+class CommandMemory final : public std::pmr::memory_resource {
+ private:
+  void* do_allocate(size_t bytes, size_t alignment) override;
+  void do_deallocate(void* p, size_t bytes, size_t alignment) override;
+  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override {
+    return this == &other;
+  }
+};
+
 class VectorImage {
  public:
-  using CommandList = std::list<VectorCommand>;
+  using CommandList = std::pmr::list<VectorCommand>;
   using Position = CommandList::iterator;
   struct Box {
     float x0 = 0.0f, y0 = 0.0f, x1 = 0.0f, y1 = 0.0f;
@@ -197,7 +212,10 @@ class VectorImage {
   Box box_;
 
  private:
-  CommandList commands_;
+  CommandMemory memory_;
+  // Blocks start at 64 KiB and grow, so small frames stay small.
+  std::pmr::monotonic_buffer_resource arena_{64 << 10, &memory_};
+  CommandList commands_{&arena_};
   Position cursor_ = commands_.end();
   float tolerance_ = 0.0f;
 };
@@ -257,6 +275,11 @@ class RecordingImage : public VectorImage {
 // A text file of a vector format being written: a temporary file beside the
 // target that replaces it on Commit. Numbers are formatted as in the "C"
 // locale whatever the process's LC_NUMERIC says.
+// `value` as printf's "%G" prints it in the "C" locale (six significant
+// digits, trailing zeros dropped, an exponent for very small or large
+// values), written to `out`; the number of characters, 0 if `size` is too small.
+size_t FormatG(double value, char* out, size_t size);
+
 class VectorTextFile {
  public:
   VectorTextFile() = default;

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -198,6 +202,49 @@ TEST(VectorImage, OnlyLayeredFormatsRecordLayersAndIllustratorClipsInAGroup) {
   plain.StrokePath();
   plain.Optimize();
   EXPECT_EQ(Listing(plain), "11 3");
+}
+
+}  // namespace
+}  // namespace tarnis
+
+namespace tarnis {
+namespace {
+
+TEST(VectorText, NumbersPrintAsPrintfsUpperCaseGeneralFormat) {
+  std::vector<double> values = {0.0,     -0.0,     1.0,      -1.5,      0.5,       108.14501953125,
+                                1920.0,  1e-5,     1.25e-7,  123456.0,  1234567.0, 999999.5,
+                                0.0001,  0.00001,  3.4e38,   -2.5e-30,  1.0 / 3.0, 100000.0};
+  // Floats of every magnitude the writers see, made the way they are (float to double).
+  uint32_t bits = 0x3F800000u;
+  for (int i = 0; i < 2000; ++i) {
+    bits = bits * 1664525u + 1013904223u;
+    float f;
+    const uint32_t finite = (bits & 0x807FFFFFu) | (((bits >> 23) % 200 + 27) << 23);
+    std::memcpy(&f, &finite, sizeof f);
+    values.push_back(f);
+  }
+  // Image coordinates and widths: plain decimals, many of them, and exact
+  // ties at the sixth digit, which round to even.
+  for (int i = 0; i < 20000; ++i) {
+    bits = bits * 1664525u + 1013904223u;
+    const float f = static_cast<float>(bits % 4000000u) / 1000.0f - 100.0f;
+    values.push_back(f);
+    values.push_back(f * 1e-5f);
+  }
+  for (double tie : {100000.5, 123456.5, 123457.5, 999999.5, 99999.25, 0.000123455, 2.5, 0.3125})
+    values.push_back(tie);
+  for (int k = 0; k < 2000; ++k) values.push_back(static_cast<float>(k) / 64.0f + 1000.0f);
+  values.push_back(std::numeric_limits<double>::infinity());
+  values.push_back(-std::numeric_limits<double>::infinity());
+  values.push_back(std::numeric_limits<double>::quiet_NaN());
+  for (double v : values) {
+    char expected[64], got[64];
+    std::snprintf(expected, sizeof expected, "%G", v);
+    const size_t n = FormatG(v, got, sizeof got);
+    EXPECT_EQ(std::string(got, n), expected) << v;
+  }
+  char tiny[3];
+  EXPECT_EQ(FormatG(123456.0, tiny, sizeof tiny), 0u);
 }
 
 }  // namespace
