@@ -169,23 +169,29 @@ bool WriteText(const std::filesystem::path& path, const std::string& text) {
   return out.good();
 }
 
-// The scene as given (DIR/NAME.json) and a twin that also writes the lines
-// to vector files, one of each kind (DIR/NAME_vectors.json), for measuring
-// what the vector files cost.
+// The scene as given (DIR/NAME.json) and three twins that also write the
+// lines to a vector file, one kind each (DIR/NAME_ai.json, NAME_eps.json,
+// NAME_svg.json), for measuring what the vector files cost.
 bool WriteScene(const std::filesystem::path& dir, const std::string& name,
                 const std::string& scene) {
   const std::string end = "]\n}\n";
   if (scene.size() < end.size() || scene.compare(scene.size() - end.size(), end.size(), end) != 0)
     return false;
-  auto fileOut = [&](int type, const std::string& file) {
-    return "    {\"class\": \"Tarnis_FileOut\", \"params\": {\"tarnis_fileout\": {\"fileType\": " +
-           std::to_string(type) + ", \"fileName\": \"" + file + "\"}}}";
-  };
-  const std::string vectors = scene.substr(0, scene.size() - end.size()) + ",\n" +
-                              fileOut(0, name + "_ai.eps") + ",\n" + fileOut(1, name + ".eps") +
-                              ",\n" + fileOut(2, name + ".svg") + end;
-  return WriteText(dir / (name + ".json"), scene) &&
-         WriteText(dir / (name + "_vectors.json"), vectors);
+  bool ok = WriteText(dir / (name + ".json"), scene);
+  const struct {
+    int type;
+    const char* suffix;
+    const char* file;
+  } kinds[] = {{0, "_ai", "_ai.eps"}, {1, "_eps", ".eps"}, {2, "_svg", ".svg"}};
+  for (const auto& k : kinds) {
+    const std::string twin = scene.substr(0, scene.size() - end.size()) +
+                             ",\n    {\"class\": \"Tarnis_FileOut\", \"params\": {\"tarnis_fileout\": "
+                             "{\"fileType\": " +
+                             std::to_string(k.type) + ", \"fileName\": \"" + name + k.file +
+                             "\"}}}" + end;
+    ok = ok && WriteText(dir / (name + k.suffix + ".json"), twin);
+  }
+  return ok;
 }
 
 struct Written {
@@ -369,8 +375,8 @@ int main(int argc, char** argv) {
   if (triangles < kMinTriangles || triangles > kMaxTriangles) {
     std::fprintf(stderr,
                  "usage: scene_gen TRIANGLES DIR  (TRIANGLES %lld..%lld)\n"
-                 "writes DIR/{knot,boxes,spheres}.json, their twins NAME_vectors.json that also\n"
-                 "write vector files, their mesh files and DIR/scenes.txt\n",
+                 "writes DIR/{knot,boxes,spheres}.json, their twins NAME_{ai,eps,svg}.json that\n"
+                 "also write a vector file, their mesh files and DIR/scenes.txt\n",
                  kMinTriangles, kMaxTriangles);
     return 2;
   }
