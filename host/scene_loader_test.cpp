@@ -471,8 +471,7 @@ T ParamNamed(ReferenceTarget* obj, const char* name) {
 TEST(DemoScene, LoadsWithItsMaterialsBound) {
   RegisterHostClasses();
   const std::string demo =
-      (std::filesystem::path(__FILE__).parent_path().parent_path() / "examples/demo/demo.json")
-          .string();
+      (std::filesystem::path(TARNIS_SOURCE_DIR) / "examples/demo/demo.json").string();
   // The demo's line effect, vector outputs, render elements and toon
   // materials belong to the plug-in, which the host's tests do not load: the
   // rest of the demo is read without them, each node given its toon
