@@ -85,8 +85,10 @@ class SvgWriter {
  private:
   // A point of the commands in image pixels: onto the page with the page
   // transform, then from the page (y upward) into the image (y downward).
-  double imageX(float x) const { return static_cast<double>(s_.sx * x + s_.tx) - box_.x0; }
-  double imageY(float y) const { return static_cast<double>(box_.y1) - (s_.sy * y + s_.ty); }
+  // In single precision, like the points themselves: six printed digits
+  // cannot tell the difference, and float values print fastest.
+  double imageX(float x) const { return static_cast<double>((s_.sx * x + s_.tx) - box_.x0); }
+  double imageY(float y) const { return static_cast<double>(box_.y1 - (s_.sy * y + s_.ty)); }
   // Lengths scale with the page transform.
   double lengthScale() const { return std::sqrt(std::fabs(static_cast<double>(s_.sx) * s_.sy)); }
   void pathPoint(char op, float x, float y);
