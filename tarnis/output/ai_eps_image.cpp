@@ -42,9 +42,7 @@ class AIWriter {
 
  private:
   // "X Y m" or "X Y l" with the point on the page.
-  void point(float x, float y, char op) {
-    out_.Print("%G %G %c\n", sx_ * x + tx_, sy_ * y + ty_, op);
-  }
+  void point(float x, float y, char op) { out_.Point(sx_ * x + tx_, sy_ * y + ty_, op); }
   void strokeOpenPath() {
     if (pathOpen_) out_.Line("S");
   }

@@ -15,14 +15,14 @@ void WriteCommand(VectorTextFile& out, const VectorCommand& c) {
   if (WritePostScriptStyle(out, c)) return;
   switch (c.Kind()) {
     case VectorKind::kMoveTo:
-      out.Print("%G %G m\n", c.Value(0), c.Value(1));
+      out.Point(c.Value(0), c.Value(1), 'm');
       break;
     case VectorKind::kLine:
       if (c.Count() == 4) {
-        out.Print("%G %G m\n", c.Value(0), c.Value(1));
-        out.Print("%G %G l\n", c.Value(2), c.Value(3));
+        out.Point(c.Value(0), c.Value(1), 'm');
+        out.Point(c.Value(2), c.Value(3), 'l');
       } else {
-        out.Print("%G %G l\n", c.Value(0), c.Value(1));
+        out.Point(c.Value(0), c.Value(1), 'l');
       }
       break;
     case VectorKind::kStroke:

@@ -117,7 +117,11 @@ class FileOutRegistry final : public LineVectorSink {
     forEach([&](FileOut& o) { o.strokeStart(width, colour, opacity, dashed, dash, gap); });
   }
   void Segment(float x0, float y0, float x1, float y1) override {
-    forEach([&](FileOut& o) { o.segment(x0, y0, x1, y1); });
+    const float piece[] = {x0, y0, x1, y1};
+    forEach([&](FileOut& o) { o.segments(piece); });
+  }
+  void Segments(std::span<const float> pieces) override {
+    forEach([&](FileOut& o) { o.segments(pieces); });
   }
   void StrokeEnd() override {
     forEach([](FileOut& o) { o.strokeEnd(); });
@@ -433,8 +437,14 @@ void FileOut::strokeStart(float width, const Color& colour, float opacity, bool 
   if (!collecting() || !strokeFlag_) return;
   dropUnpaintedStroke();
   const Position before = writer_->Before(writer_->Cursor());
-  const StrokeLook look{width,  colour.r, colour.g, colour.b, opacity,
-                        dashed, dashed ? dash : 0.0f, dashed ? gap : 0.0f};
+  const StrokeLook look{width,
+                        colour.r,
+                        colour.g,
+                        colour.b,
+                        opacity,
+                        dashed,
+                        dashed ? dash : 0.0f,
+                        dashed ? gap : 0.0f};
   if (!lastLookValid_ || !(look == lastLook_)) {
     writer_->SetLineWidth(width);
     writer_->SetColor(colour.r, colour.g, colour.b);
@@ -453,11 +463,15 @@ void FileOut::strokeStart(float width, const Color& colour, float opacity, bool 
   strokeOpen_ = true;
 }
 
-void FileOut::segment(float x0, float y0, float x1, float y1) {
+void FileOut::segments(std::span<const float> pieces) {
   if (!strokeOpen_ || !collecting() || !strokeFlag_) return;
-  // A piece that is not a number would break the file.
-  if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return;
-  writer_->AddLine(x0, y0, x1, y1);
+  for (size_t i = 0; i + 3 < pieces.size(); i += 4) {
+    const float x0 = pieces[i], y0 = pieces[i + 1], x1 = pieces[i + 2], y1 = pieces[i + 3];
+    // A piece that is not a number would break the file.
+    if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1))
+      continue;
+    writer_->AddLine(x0, y0, x1, y1);
+  }
 }
 
 void FileOut::strokeEnd() {

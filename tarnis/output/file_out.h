@@ -31,6 +31,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "sdk/effect.h"
@@ -145,7 +146,7 @@ class FileOut : public Effect {
   void lineSetStart(LineSet* set, const std::string& name, LineSetting* part, int visibility);
   void strokeStart(float width, const Color& colour, float opacity, bool dashed, float dash,
                    float gap);
-  void segment(float x0, float y0, float x1, float y1);
+  void segments(std::span<const float> pieces);
   void strokeEnd();
   void passEnd();
 

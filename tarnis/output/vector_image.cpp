@@ -3,9 +3,11 @@
 #include <sys/mman.h>
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdarg>
+#include <cstring>
 #include <new>
 
 namespace tarnis {
@@ -351,6 +353,17 @@ void VectorTextFile::CommentLine(const std::string& text) {
   fputc_unlocked('\n', out_);
 }
 
+void VectorTextFile::Point(double x, double y, char op) {
+  char line[80];
+  size_t n = FormatG(x, line, 32);
+  line[n++] = ' ';
+  n += FormatG(y, line + n, 32);
+  line[n++] = ' ';
+  line[n++] = op;
+  line[n++] = '\n';
+  fwrite_unlocked(line, 1, n, out_);
+}
+
 void VectorTextFile::Print(const char* format, ...) {
   // The formats the writers use (%G, %d, %s, %c and %%), formatted here:
   // the same text as printf in the "C" locale, whatever the process locale,
@@ -375,7 +388,8 @@ void VectorTextFile::Print(const char* format, ...) {
         n += FormatG(va_arg(args, double), line + n, 64);
         break;
       case 'd':
-        n = static_cast<size_t>(std::to_chars(line + n, line + n + 64, va_arg(args, int)).ptr - line);
+        n = static_cast<size_t>(std::to_chars(line + n, line + n + 64, va_arg(args, int)).ptr -
+                                line);
         break;
       case 's':
         flush();
@@ -405,9 +419,11 @@ void VectorTextFile::Print(const char* format, ...) {
 namespace {
 
 // %G of values printed in plain decimals (exponents -4 to 5 after rounding
-// to six digits) that come from floats: the float times a power of ten up
-// to 10^17 is exact in long double, so rounding it to an integer rounds the
-// way printf does (ties to even). 0 when the value needs the general path.
+// to six digits) that come from floats. A float is its 24-bit mantissa over
+// a power of two, so the value times a power of ten up to 10^10 is an exact
+// 64-bit integer over that power of two, and rounding the quotient rounds
+// the way printf does (ties to even). 0 when the value needs the general
+// path.
 size_t FormatPlainG(double value, char* out) {
   if (!std::isfinite(value)) return 0;
   const double magnitude = std::fabs(value);
@@ -417,11 +433,16 @@ size_t FormatPlainG(double value, char* out) {
     out[n++] = '0';
     return n;
   }
-  if (magnitude < 1e-4 || magnitude >= 1e6 || static_cast<double>(static_cast<float>(value)) != value)
+  if (magnitude < 1e-4 || magnitude >= 1e6 ||
+      static_cast<double>(static_cast<float>(value)) != value)
     return 0;
-  static constexpr long double kPowers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,
-                                            1e6L,  1e7L,  1e8L,  1e9L,  1e10L, 1e11L,
-                                            1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L};
+  static constexpr uint64_t kPowers[] = {
+      1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000, 10000000000};
+  // magnitude = mantissa / 2^bitShift; the range above keeps it a normal
+  // float with bitShift between 4 and 37.
+  const uint32_t bits = std::bit_cast<uint32_t>(static_cast<float>(magnitude));
+  const uint64_t mantissa = (bits & 0x7FFFFFu) | 0x800000u;
+  const int bitShift = 150 - static_cast<int>(bits >> 23);
   // The decimal exponent, from a table (exact powers of ten as doubles are
   // close enough: a wrong guess at a power of ten is corrected below).
   static constexpr double kDecades[] = {1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5};
@@ -430,12 +451,14 @@ size_t FormatPlainG(double value, char* out) {
   // Six digits: the value times 10^(5 - exponent), rounded.
   auto digitsAt = [&](int e) -> long long {
     const int shift = 5 - e;
-    if (shift < 0 || shift > 17) return -1;
-    const long double scaled = static_cast<long double>(magnitude) * kPowers[shift];
-    long long whole = static_cast<long long>(scaled);  // positive: truncation is floor
-    const long double rest = scaled - static_cast<long double>(whole);
-    if (rest > 0.5L || (rest == 0.5L && (whole & 1) != 0)) ++whole;
-    return whole;
+    if (shift < 0 || shift > 10) return -1;
+    // Below 2^58: a 24-bit mantissa times at most 10^10.
+    const uint64_t scaled = mantissa * kPowers[shift];
+    uint64_t whole = scaled >> bitShift;
+    const uint64_t rest = scaled & ((uint64_t{1} << bitShift) - 1);
+    const uint64_t half = uint64_t{1} << (bitShift - 1);
+    if (rest > half || (rest == half && (whole & 1) != 0)) ++whole;
+    return static_cast<long long>(whole);
   };
   long long digits = digitsAt(exponent);
   if (digits >= 0 && digits < 100000) digits = digitsAt(--exponent);  // log10 rounded up
@@ -444,28 +467,42 @@ size_t FormatPlainG(double value, char* out) {
     if (digits >= 1000000) digits /= 10;
   }
   if (digits < 100000 || digits >= 1000000 || exponent < -4 || exponent > 5) return 0;
+  // The six digits two at a time; the trailing zeros after the point go.
+  static constexpr auto kPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+      pairs[static_cast<size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+      pairs[static_cast<size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+  }();
+  const auto d = static_cast<uint32_t>(digits);
   char six[6];
-  for (int k = 5; k >= 0; --k, digits /= 10) six[k] = static_cast<char>('0' + digits % 10);
-  int last = 5;  // trailing zeros after the point are dropped
-  const int pointAfter = exponent;  // digit index the point follows (when >= 0)
-  while (last > std::max(pointAfter, 0) && six[last] == '0') --last;
-  if (exponent < 0) {
-    while (last > 0 && six[last] == '0') --last;
-  }
-  size_t n = 0;
-  if (value < 0) out[n++] = '-';
+  std::memcpy(six, &kPairs[2 * (d / 10000)], 2);
+  std::memcpy(six + 2, &kPairs[2 * (d / 100 % 100)], 2);
+  std::memcpy(six + 4, &kPairs[2 * (d % 100)], 2);
+  int last = 5;
+  while (last > std::max(exponent, 0) && six[last] == '0') --last;
+  char* o = out;
+  if (value < 0) *o++ = '-';
   if (exponent >= 0) {
-    for (int k = 0; k <= last; ++k) {
-      out[n++] = six[k];
-      if (k == pointAfter && k < last) out[n++] = '.';
+    // The integer digits, then the point and the fraction when one is left.
+    const int whole = exponent + 1;
+    std::memcpy(o, six, static_cast<size_t>(whole));
+    o += whole;
+    if (last >= whole) {
+      *o++ = '.';
+      std::memcpy(o, six + whole, static_cast<size_t>(last + 1 - whole));
+      o += last + 1 - whole;
     }
   } else {
-    out[n++] = '0';
-    out[n++] = '.';
-    for (int z = 0; z < -exponent - 1; ++z) out[n++] = '0';
-    for (int k = 0; k <= last; ++k) out[n++] = six[k];
+    // "0." and the zeros before the first digit.
+    std::memcpy(o, "0.0000", static_cast<size_t>(1 - exponent));
+    o += 1 - exponent;
+    std::memcpy(o, six, static_cast<size_t>(last + 1));
+    o += last + 1;
   }
-  return n;
+  return static_cast<size_t>(o - out);
 }
 
 }  // namespace

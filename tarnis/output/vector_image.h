@@ -292,6 +292,8 @@ class VectorTextFile {
   void Line(const char* text);
   // Formatted text.
   [[gnu::format(printf, 2, 3)]] void Print(const char* format, ...);
+  // "x y op", the line a path point makes (numbers as %G).
+  void Point(double x, double y, char op);
   void Text(const std::string& text);
   // A PostScript comment line: "%" and the text, its line breaks turned into
   // spaces so the text cannot end the comment.

@@ -163,6 +163,7 @@ class ChainPainter {
   std::vector<RecordedStep> steps_;
   std::vector<RecordedStroke> strokes_;
   std::vector<LaidPiece> pieces_;  // the stroke being painted
+  std::vector<float> sinkPieces_;  // its pieces as the vector sinks get them
   float strokeSize_ = 1.0f, length_ = 0.0f;
   Color strokeColour_;
   float colorMod_[3] = {0, 0, 0};
@@ -395,14 +396,18 @@ void ChainPainter::Paint(const LineChain& chain, const StrokeRandom& rnd) {
   if (!layPieces(chain, side, outline, rnd)) return;
   static const std::vector<LineVectorSink*> kNoSinks;
   const std::vector<LineVectorSink*>& sinks = ctx_.sinks ? *ctx_.sinks : kNoSinks;
-  for (LineVectorSink* sink : sinks) {
-    sink->StrokeStart(job_.visibility, strokeSize_, strokeColour_, p_.alpha, p_.dashed, rnd.dashLength,
-                      rnd.dashPeriod - rnd.dashLength);
+  if (!sinks.empty()) {
     const Point2 shift(rnd.offsetX, rnd.offsetY);
+    sinkPieces_.clear();
     for (const LaidPiece& piece : pieces_) {
       const Point2 a = piece.a + shift + piece.miterA * rnd.normalOffset;
       const Point2 b = piece.b + shift + piece.miterB * rnd.normalOffset;
-      sink->Segment(a.x, a.y, b.x, b.y);
+      sinkPieces_.insert(sinkPieces_.end(), {a.x, a.y, b.x, b.y});
+    }
+    for (LineVectorSink* sink : sinks) {
+      sink->StrokeStart(job_.visibility, strokeSize_, strokeColour_, p_.alpha, p_.dashed,
+                        rnd.dashLength, rnd.dashPeriod - rnd.dashLength);
+      sink->Segments(sinkPieces_);
     }
   }
   if (p_.strokeType == kStrokeRake) {

@@ -6,6 +6,7 @@
 // effect.
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "sdk/color.h"
@@ -30,6 +31,12 @@ class LineVectorSink {
                            bool dashed, float dash, float gap) = 0;
   // One piece of the stroke, in image pixels (y downward), after offsets.
   virtual void Segment(float x0, float y0, float x1, float y1) = 0;
+  // All pieces of the stroke at once, four values each (x0 y0 x1 y1), in
+  // order; one Segment each unless the sink takes them together.
+  virtual void Segments(std::span<const float> pieces) {
+    for (size_t i = 0; i + 3 < pieces.size(); i += 4)
+      Segment(pieces[i], pieces[i + 1], pieces[i + 2], pieces[i + 3]);
+  }
   // The stroke drew something.
   virtual void StrokeEnd() = 0;
   // The effect finished its work on the frame.
