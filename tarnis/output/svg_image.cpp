@@ -1,6 +1,7 @@
 #include "tarnis/output/svg_image.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -75,6 +76,25 @@ struct SvgState {
   int clipGroups = 0;  // clipped groups opened at this save level
 };
 
+// Whether two states give a path the same attributes: compared bit for bit,
+// so that equal states are those that print equal attributes, NaNs too.
+bool SameLook(const SvgState& a, const SvgState& b) {
+  auto same = [](float x, float y) {
+    return std::bit_cast<uint32_t>(x) == std::bit_cast<uint32_t>(y);
+  };
+  if (!same(a.sx, b.sx) || !same(a.sy, b.sy) || !same(a.width, b.width) ||
+      !same(a.opacity, b.opacity) || !same(a.phase, b.phase) || a.join != b.join ||
+      a.cap != b.cap || a.dash.size() != b.dash.size())
+    return false;
+  for (int i = 0; i < 3; ++i) {
+    if (!same(a.colour[i], b.colour[i])) return false;
+  }
+  for (size_t i = 0; i < a.dash.size(); ++i) {
+    if (!same(a.dash[i], b.dash[i])) return false;
+  }
+  return true;
+}
+
 class SvgWriter {
  public:
   SvgWriter(VectorTextFile& out, const VectorImage::Box& box) : out_(out), box_(box) {}
@@ -93,6 +113,8 @@ class SvgWriter {
   double lengthScale() const { return std::sqrt(std::fabs(static_cast<double>(s_.sx) * s_.sy)); }
   void pathPoint(char op, float x, float y);
   void stroke();
+  // The attributes after a path's points, to the end of its element.
+  std::string lookAttributes() const;
   void clip(const VectorCommand& c);
   void layer(const std::string& name);
   void closeClipGroups(int n);
@@ -103,6 +125,10 @@ class SvgWriter {
   SvgState s_;
   std::vector<SvgState> saved_;
   std::string path_;
+  // The attributes of the last look a path was written with.
+  SvgState styledFor_;
+  std::string style_;
+  bool styleValid_ = false;
   bool layerOpen_ = false;
   int clipNumber_ = 0;
   std::set<std::string> ids_;
@@ -195,6 +221,19 @@ void SvgWriter::pathPoint(char op, float x, float y) {
 
 void SvgWriter::stroke() {
   if (path_.empty()) return;
+  // Strokes come in long runs of one look: its attributes are made once.
+  if (!styleValid_ || !SameLook(s_, styledFor_)) {
+    style_ = lookAttributes();
+    styledFor_ = s_;
+    styleValid_ = true;
+  }
+  static const std::string kPathStart = "<path d=\"";
+  out_.Text(kPathStart);
+  out_.Text(path_);
+  out_.Text(style_);
+}
+
+std::string SvgWriter::lookAttributes() const {
   auto channel = [](float v) {
     return static_cast<int>(
         std::lround(std::clamp(std::isfinite(v) ? v : 0.0f, 0.0f, 1.0f) * 255.0f));
@@ -205,8 +244,8 @@ void SvgWriter::stroke() {
   const double scale = lengthScale();
   // The root gives every path no fill and round caps and joins; a path
   // says only what differs.
-  std::string e = "<path d=\"" + path_ + "\" stroke=\"" + colour + "\" stroke-width=\"" +
-                  Number(s_.width * scale) + "\"";
+  std::string e =
+      std::string("\" stroke=\"") + colour + "\" stroke-width=\"" + Number(s_.width * scale) + "\"";
   const float opacity = std::clamp(std::isfinite(s_.opacity) ? s_.opacity : 1.0f, 0.0f, 1.0f);
   if (opacity < 1.0f) e += " stroke-opacity=\"" + Number(opacity) + "\"";
   const int cap = std::clamp(s_.cap, 0, 2), join = std::clamp(s_.join, 0, 2);
@@ -229,7 +268,7 @@ void SvgWriter::stroke() {
     if (s_.phase != 0.0f) e += " stroke-dashoffset=\"" + Number(s_.phase * scale) + "\"";
   }
   e += "/>\n";
-  out_.Text(e);
+  return e;
 }
 
 void SvgWriter::clip(const VectorCommand& c) {
