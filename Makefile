@@ -56,8 +56,9 @@ install: program
 package: program
 	cd build/dev && cpack
 
-# Runs the four fuzz targets for FUZZ_SECONDS each (default 60) from fresh seeds:
-# saved scenes (two), scene descriptions and mesh files.
+# Runs the six fuzz targets for FUZZ_SECONDS each (default 60) from fresh seeds:
+# saved scenes (two), scene descriptions, mesh files, line-set files and
+# settings files.
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	cmake --preset fuzz >/dev/null
@@ -74,6 +75,12 @@ fuzz: deps
 	rm -rf build/fuzz/mesh-corpus && mkdir -p build/fuzz/mesh-corpus
 	TARNIS_FUZZ_WRITE_SEED=build/fuzz/mesh-corpus ./build/fuzz/fuzz/mesh_fuzzer
 	./build/fuzz/fuzz/mesh_fuzzer build/fuzz/mesh-corpus -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1
+	rm -rf build/fuzz/tln-corpus && mkdir -p build/fuzz/tln-corpus
+	TARNIS_FUZZ_WRITE_SEED=build/fuzz/tln-corpus/seed.tln ./build/fuzz/fuzz/tln_fuzzer
+	./build/fuzz/fuzz/tln_fuzzer build/fuzz/tln-corpus -max_total_time=$(FUZZ_SECONDS) -max_len=131072 -print_final_stats=1
+	rm -rf build/fuzz/ini-corpus && mkdir -p build/fuzz/ini-corpus
+	TARNIS_FUZZ_WRITE_SEED=build/fuzz/ini-corpus/seed.ini ./build/fuzz/fuzz/ini_fuzzer
+	./build/fuzz/fuzz/ini_fuzzer build/fuzz/ini-corpus -max_total_time=$(FUZZ_SECONDS) -max_len=131072 -print_final_stats=1
 
 bench: deps
 	cmake --preset release >/dev/null
@@ -95,8 +102,9 @@ bench-scenes: deps
 # outputs and prints what the vector files cost beside the line drawing.
 bench-vector-files: deps
 	cmake --preset release >/dev/null
-	cmake --build --preset release -j $(JOBS) --target tarnis tarnis_module scene_gen
+	cmake --build --preset release -j $(JOBS) --target tarnis tarnis_module scene_gen vector_file_bench
 	bash scripts/bench-vector-files.sh build/release build/bench-vector-files
+	./build/release/bench/vector_file_bench 575000 build/bench-vector-files/stream
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

@@ -1,6 +1,7 @@
 // The tarnis command line: `tarnis render` draws scenes into image files,
-// `tarnis info` describes them. Bad input ends with one "tarnis: ..." line
-// on stderr and exit code 1.
+// `tarnis info` describes them, `tarnis convert` saves them, `tarnis lineset`
+// writes and reads line-set files, `tarnis preset` keeps presets. Bad input
+// ends with one "tarnis: ..." line on stderr and exit code 1.
 #include <clocale>
 #include <cstdio>
 #include <string>
@@ -9,7 +10,9 @@
 
 #include "apps/tarnis/convert_command.h"
 #include "apps/tarnis/info_command.h"
+#include "apps/tarnis/lineset_command.h"
 #include "apps/tarnis/params_command.h"
+#include "apps/tarnis/preset_command.h"
 #include "apps/tarnis/render_command.h"
 #include "apps/tarnis/scene_files.h"
 #include "sdk/plugin_api.h"
@@ -85,6 +88,12 @@ int main(int argc, char** argv) {
   convert->add_option("out", convertOut, "Saved scene to write (.tscene)")->required();
   convert->add_option("--plugin", convertPlugins, "Also load this plug-in module (.so)");
 
+  tarnis_cli::LineSetOptions lineSet;
+  CLI::App* lineset = tarnis_cli::AddLineSetCommand(app, lineSet);
+
+  tarnis_cli::PresetOptions presetOptions;
+  CLI::App* preset = tarnis_cli::AddPresetCommand(app, presetOptions);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -113,6 +122,10 @@ int main(int argc, char** argv) {
     code = tarnis_cli::RunInfo(infoScene, infoPlugins);
   } else if (*convert) {
     code = tarnis_cli::RunConvert(convertIn, convertOut, convertPlugins);
+  } else if (*lineset) {
+    code = tarnis_cli::RunLineSet(lineSet);
+  } else if (*preset) {
+    code = tarnis_cli::RunPreset(presetOptions);
   } else {
     code = tarnis_cli::RunRender(render);
   }

@@ -71,7 +71,12 @@ bool MemIniHandler::Save(const std::string& fileName) const {
   std::string text;
   for (const Section& s : sections_) {
     text += "[" + s.name + "]\n";
-    for (const Entry& e : s.entries) text += e.key + " = " + e.value + "\n";
+    for (const Entry& e : s.entries) {
+      // A key loaded from a file may fill its whole line: written with the
+      // spaces it would no longer fit one and be lost when read back.
+      const bool spaced = e.key.size() + 3 + e.value.size() <= IniFile::kMaxLineBytes;
+      text += e.key + (spaced ? " = " : "=") + e.value + "\n";
+    }
   }
   std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   return WriteFileAtomically(fileName, bytes, nullptr);

@@ -14,7 +14,6 @@
 namespace tarnis {
 namespace {
 
-
 // "name: key=value, key=value; name: ..." for comparing whole handlers.
 std::string Describe(const MemIniHandler& h) {
   std::string out;
@@ -58,6 +57,20 @@ TEST(MemIniHandler, SavesPresetFilesThatLoadBackTheSame) {
             "[柔らかい]\nname = Box 01 [Evil]\n[Empty]\ngone = \n");
   MemIniHandler back;
   ASSERT_TRUE(back.Load(dir.File("tarnis_preset_stroke.txt")));
+  EXPECT_EQ(Describe(back), Describe(h));
+}
+
+TEST(MemIniHandler, AKeyThatFillsItsWholeLineIsSavedSoThatItLoadsBack) {
+  ScratchDir dir;
+  const std::string value(IniFile::kMaxLineBytes - 2, 'v');  // "k=" and the value fill the line
+  WriteBytes(dir.File("full.txt"), "[Full]\nk=" + value + "\nshort=1\n");
+  MemIniHandler h;
+  ASSERT_TRUE(h.Load(dir.File("full.txt")));
+  ASSERT_EQ(Describe(h), "Full: k=" + value + " short=1;");
+  ASSERT_TRUE(h.Save(dir.File("saved.txt")));
+  EXPECT_EQ(ReadBytes(dir.File("saved.txt")), "[Full]\nk=" + value + "\nshort = 1\n");
+  MemIniHandler back;
+  ASSERT_TRUE(back.Load(dir.File("saved.txt")));
   EXPECT_EQ(Describe(back), Describe(h));
 }
 

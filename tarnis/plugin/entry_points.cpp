@@ -4,6 +4,7 @@
 #include "sdk/plugin_api.h"
 #include "tarnis/plugin/class_table.h"
 #include "tarnis/plugin/plugin_setup.h"
+#include "tarnis/plugin/presets.h"
 #include "tarnis/resources/string_table.h"
 
 namespace {
@@ -37,4 +38,10 @@ TARNIS_PLUGIN_EXPORT unsigned long LibVersion() {
 
 TARNIS_PLUGIN_EXPORT int CanAutoDefer() {
   return 0;
+}
+
+// Beside the class entry points: the presets, for the programs that load
+// the module (tarnis/plugin/preset_service.h).
+TARNIS_PLUGIN_EXPORT tarnis::PresetService* TarnisPresetService() {
+  return &tarnis::ThePresetService();
 }

@@ -16,8 +16,9 @@
 #include "tarnis/line/engine/line_engine.h"
 #include "tarnis/material/grad_settings.h"
 #include "tarnis/material/tarmat.h"
-#include "tarnis/stroke/stroke_params.h"
 #include "tarnis/plugin/class_table.h"
+#include "tarnis/plugin/param_set_clipboard.h"
+#include "tarnis/stroke/stroke_params.h"
 
 namespace tarnis {
 
@@ -154,7 +155,8 @@ void PluginSetup::OnShutdown(void* param, NotifyInfo*) {
 }
 
 void PluginSetup::OnSceneChange(void*, NotifyInfo*) {
-  // The copied line setting belongs to the scene that goes.
+  // What the clipboards copied belongs to the scene that goes.
+  ClearParamSetClipboard();
   SettingHolder* clipboard = LineSettingClipboard();
   if (!clipboard) return;
   HoldSuspend suspend;

@@ -14,13 +14,15 @@
 #include "tarnis/common/ini_handler.h"
 #include "tarnis/common/shape_control.h"
 #include "tarnis/common/shape_control_class_desc.h"
+#include "tarnis/line/brush/brush.h"
 #include "tarnis/line/brush/brush_params.h"
-#include "tarnis/material/tarmat_class_desc.h"
-#include "tarnis/line/engine/line_engine.h"
 #include "tarnis/line/effect/line_manager.h"
 #include "tarnis/line/effect/param_linking.h"
 #include "tarnis/line/effect/setting_holder.h"
+#include "tarnis/line/engine/line_engine.h"
+#include "tarnis/material/tarmat_class_desc.h"
 #include "tarnis/plugin/class_table.h"
+#include "tarnis/plugin/param_set_clipboard.h"
 
 namespace tarnis {
 namespace {
@@ -174,6 +176,23 @@ TEST_F(PluginSetupTest, ResetNewAndOpenEmptyTheLineSettingClipboard) {
   EXPECT_FALSE(ParamLinkingOn());
   BroadcastNotification(NOTIFY_FILE_POST_OPEN);
   EXPECT_TRUE(ParamLinkingOn());
+}
+
+TEST_F(PluginSetupTest, ResetNewAndOpenEmptyTheDampingClipboardSoPasteDoesNothing) {
+  auto setup = MakeSetup();
+  setup->RunOnce();
+  ReferenceHolder from(new Brush), to(new Brush);
+  Brush& target = *to.GetAs<Brush>();
+  for (int code : {NOTIFY_SYSTEM_PRE_RESET, NOTIFY_SYSTEM_PRE_NEW, NOTIFY_FILE_PRE_OPEN}) {
+    ASSERT_TRUE(CopyToClipboard(BrushClipboardPanel(*from.GetAs<Brush>(), kCaPBrushDampSize)));
+    BroadcastNotification(code);
+    EXPECT_EQ(TheCaPDataHolder().Kind(), kCaPEmpty) << code;
+    EXPECT_EQ(TheCaPDataHolder().GetReference(CaPDataHolder::kBlockRef), nullptr) << code;
+    IParamBlock2* before = target.Block(kBrushBlockDampSize);
+    EXPECT_FALSE(PasteFromClipboard(BrushClipboardPanel(target, kCaPBrushDampSize))) << code;
+    EXPECT_EQ(target.Block(kBrushBlockDampSize), before) << code;
+  }
+  BroadcastNotification(NOTIFY_FILE_POST_OPEN);
 }
 
 TEST_F(PluginSetupTest, ADroppedSetupLeavesNoHandlerBehind) {

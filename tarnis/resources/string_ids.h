@@ -83,4 +83,8 @@ inline constexpr int kStrLinkingEdges1 = 675;
 inline constexpr int kStrLinkingEdges2 = 676;
 inline constexpr int kStrDrawingLines = 677;
 
+// Line-set files: what a failed read tells after the file's name and the
+// problem.
+inline constexpr int kStrLineSetLeftAsItWas = 610;
+
 }  // namespace tarnis

@@ -50,6 +50,7 @@ const std::unordered_map<int, const char*>& table() {
       // Class names shown.
       {kStrLineEffectClassName, "Tarnis Line"},
       {kStrLineSetClassName, "Tarnis Line Set"},
+      {kStrLineSetLeftAsItWas, "the line set is left as it was"},
       {800, "Tarnis Line"},
       {850, "Tarnis Material"},
       {kStrNoLineElement,

@@ -6,11 +6,15 @@
 
 #include "sdk/class_desc.h"
 #include "sdk/hold.h"
+#include "sdk/interface.h"
 #include "sdk/save_load.h"
 #include "tarnis/line/brush/brush.h"
 #include "tarnis/line/effect/effect_base_io.h"
 #include "tarnis/line/effect/line_set_class_desc.h"
+#include "tarnis/line/effect/line_set_file.h"
 #include "tarnis/line/effect/line_setting_links.h"
+#include "tarnis/line/effect/setting_holder.h"
+#include "tarnis/resources/string_table.h"
 
 namespace tarnis {
 
@@ -58,6 +62,39 @@ void RemoveListed(IParamBlock2* pb, ParamID id, std::span<T* const> listed) {
   }
 }
 
+// Setting `lineSetLoad` or `lineSetSave` reads or writes the line-set file
+// of that name with the block's line set. The parameters keep no name (the
+// value set is always stored empty), and an empty name does nothing. A file
+// that cannot be read or written is reported through the host, naming it.
+class LineSetFileAccessor : public PBAccessor {
+ public:
+  void Set(PB2Value& v, ReferenceMaker* owner, ParamID id, int, TimeValue) override {
+    const std::string path = v.Is<std::string>() ? v.Get<std::string>() : std::string();
+    v = std::string();
+    auto* set = dynamic_cast<LineSet*>(owner);
+    if (!set || path.empty()) return;
+    if (id == kLineSetLineSetSave) {
+      if (LineSetFileResult r = WriteLineSetFile(set, path.c_str()); !r) {
+        GetCOREInterface()->OutputFailed(path.c_str(), r.problem.c_str());
+      }
+      return;
+    }
+    if (LineSetFileResult r = ReadLineSetFile(set, path.c_str()); !r) {
+      const char* kept = GetString(kStrLineSetLeftAsItWas);
+      const std::string text = path + ": " + r.problem + "; " + (kept ? kept : "");
+      GetCOREInterface()->MessageBox(text.c_str(), "Tarnis", MessageIcon::Warning);
+    }
+  }
+};
+
+LineSetFileAccessor gLineSetFileAccessor;
+
+ParamDef FileNameParam(ParamID id, const char* name) {
+  ParamDef def = PlainParam(id, name, TYPE_FILENAME);
+  def.accessor = &gLineSetFileAccessor;
+  return def;
+}
+
 }  // namespace
 
 ParamBlockDesc2* LineSetMainBlockDesc() {
@@ -68,11 +105,8 @@ ParamBlockDesc2* LineSetMainBlockDesc() {
        CheckboxParam(kLineSetEnable, "enable", P_ANIMATABLE, true),
        CheckboxParam(kLineSetCombineBetweemObjects, "combineBetweemObjects", P_ANIMATABLE, false),
        CheckboxParam(kLineSetExHidden, "exHidden", P_ANIMATABLE, false),
-       // The two file names are plain parameters for now: the line-set file
-       // reader and writer that their setters call are not part of the
-       // plug-in yet, so a name set here loads or saves nothing.
-       PlainParam(kLineSetLineSetLoad, "lineSetLoad", TYPE_FILENAME),
-       PlainParam(kLineSetLineSetSave, "lineSetSave", TYPE_FILENAME)}};
+       FileNameParam(kLineSetLineSetLoad, "lineSetLoad"),
+       FileNameParam(kLineSetLineSetSave, "lineSetSave")}};
   return &desc;
 }
 
@@ -271,6 +305,31 @@ bool LineSet::RepairOlderLayout() {
 void LineSet::FinishLoad() {
   RepairOlderLayout();
   loading_ = false;
+  RepairLoadedSettingSlots();
+}
+
+int LineSet::RepairLoadedSettingSlots() {
+  // What an open editor would repair, done when the scene is read so that a
+  // render from the command line draws with the same settings: objects that
+  // are not line settings leave their slots, and a base slot left empty gets
+  // a base setting (a new one when nothing was kept for it).
+  int repaired = RepairSettingSlots(this, kLineSetFirstSettingRef, Holder());
+  int filled = 0;
+  for (int t = 1; t <= kNumLineTypes; ++t) {
+    if (GetReference(LineSetSettingRef(t, 0))) continue;
+    auto* setting = new LineSetting;
+    const int n = kSlotNameNumbers[0];
+    setting->SetName(NumberedName("ブラシ設定", n).c_str());
+    if (Brush* brush = setting->GetBrush())
+      brush->SetName(NumberedName("ブラシ詳細設定", n).c_str());
+    ReplaceReference(LineSetSettingRef(t, 0), setting);
+    ++filled;
+  }
+  Interface* ip = GetCOREInterface();
+  if (filled > 0 && repaired == 0 && ip) {
+    ip->MessageBox("Brush Map Error", "Tarnis", MessageIcon::Warning);
+  }
+  return repaired + filled;
 }
 
 void LineSet::TypeBlocksWithBase(LineSetting* setting, std::vector<IParamBlock2*>& out) {

@@ -102,6 +102,9 @@ class LineSet : public Effect, public TypeBlockOwner {
   // anything moved. Run by the post-load callback.
   bool RepairOlderLayout();
   void FinishLoad();
+  // The setting-slot repair after loading; answers the number of slots
+  // repaired (one warning when there were any).
+  int RepairLoadedSettingSlots();
 
   // --- TypeBlockOwner ------------------------------------------------------------
   void TypeBlocksWithBase(LineSetting* setting, std::vector<IParamBlock2*>& out) override;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "sdk/ref_graph.h"
+#include "sdk/testing/fake_interface.h"
 #include "tarnis/line/brush/brush.h"
 #include "tarnis/line/effect/line_set_class_desc.h"
 #include "tarnis/line/effect/line_set_test_helpers.h"
@@ -253,6 +254,49 @@ TEST(LineSet, RepairsTheOlderLayoutWithFewerMapSlots) {
   // The repaired set mirrors as a new one does.
   back->TypeBlock(1)->SetValue(kTypeLineSize, 0, 3.0f);
   EXPECT_EQ(back->Setting(1, 0)->Block()->GetFloat(kLineSize), 3.0f);
+}
+
+TEST(LineSet, LoadingRepairsSettingSlotsThatHoldOtherObjects) {
+  testing::RegisterLineSetTestClasses();
+  FakeInterface host;
+  // A file whose set holds a map in a further slot of type 1 and in the base
+  // slot of type 2, as only a damaged or hand-made file can.
+  ReferenceHolder source;
+  LineSet* fresh = NewSet(source);
+  ReferenceHolder h(new LineSet(true));
+  auto* damaged = h.GetAs<LineSet>();
+  for (int i = 0; i < kLineSetNumRefs; ++i) damaged->ReplaceReference(i, fresh->GetReference(i));
+  damaged->ReplaceReference(LineSetSettingRef(1, 1), new testing::ProbeMap(0.2f));
+  damaged->ReplaceReference(LineSetSettingRef(2, 0), new testing::ProbeMap(0.4f));
+
+  MemorySave out;
+  ReferenceTarget* roots[] = {damaged};
+  std::string error;
+  ASSERT_TRUE(SaveReferenceGraph(out, roots, &error)) << error;
+  GraphLoadResult loaded = LoadReferenceGraph(out.Bytes());
+  ASSERT_TRUE(loaded) << loaded.error;
+  auto* back = dynamic_cast<LineSet*>(loaded.graph->Root(0));
+  ASSERT_NE(back, nullptr);
+  for (int k = 0; k < 18; ++k) {
+    ReferenceTarget* slot = back->GetReference(kLineSetFirstSettingRef + k);
+    EXPECT_TRUE(!slot || dynamic_cast<LineSetting*>(slot)) << k;
+  }
+  // The further slot is free; the base slot has a base setting again, and
+  // it drives the type's block as a base setting does.
+  EXPECT_EQ(back->GetReference(LineSetSettingRef(1, 1)), nullptr);
+  LineSetting* base = back->Setting(2, 0);
+  ASSERT_NE(base, nullptr);
+  EXPECT_NE(base->GetBrush(), nullptr);
+  back->TypeBlock(2)->SetValue(kTypeLineSize, 0, 4.0f);
+  EXPECT_EQ(base->Block()->GetFloat(kLineSize), 4.0f);
+  // The untouched slots kept what the file held.
+  EXPECT_EQ(std::string(back->Setting(1, 0)->GetName()),
+            std::string(fresh->Setting(1, 0)->GetName()));
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, "Brush Map Error");
+  // A sound set needs nothing.
+  EXPECT_EQ(back->RepairLoadedSettingSlots(), 0);
+  EXPECT_EQ(host.messages.size(), 1u);
 }
 
 TEST(LineSet, LeavesASetWithoutSettingsAlone) {

@@ -62,9 +62,8 @@ int RepairSettingSlots(ReferenceMaker* owner, int firstRef, SettingHolder* holde
       ++repaired;
     }
   }
-  if (repaired > 0) {
-    GetCOREInterface()->MessageBox("Brush Map Error", "Tarnis", MessageIcon::Warning);
-  }
+  Interface* ip = GetCOREInterface();
+  if (repaired > 0 && ip) ip->MessageBox("Brush Map Error", "Tarnis", MessageIcon::Warning);
   return repaired;
 }
 
