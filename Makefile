@@ -56,31 +56,14 @@ install: program
 package: program
 	cd build/dev && cpack
 
-# Runs the six fuzz targets for FUZZ_SECONDS each (default 60) from fresh seeds:
-# saved scenes (two), scene descriptions, mesh files, line-set files and
-# settings files.
+# Runs the six fuzz targets for FUZZ_SECONDS each (default 60) from fresh seeds,
+# JOBS at a time: saved scenes (two), scene descriptions, mesh files, line-set
+# files and settings files (logs in build/fuzz/NAME.log).
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
-	rm -rf build/fuzz/corpus && mkdir -p build/fuzz/corpus
-	TARNIS_FUZZ_WRITE_SEED=build/fuzz/corpus/seed.tscene ./build/fuzz/fuzz/scene_fuzzer
-	./build/fuzz/fuzz/scene_fuzzer build/fuzz/corpus -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1
-	rm -rf build/fuzz/line-corpus && mkdir -p build/fuzz/line-corpus
-	TARNIS_FUZZ_WRITE_SEED=build/fuzz/line-corpus/seed.tscene ./build/fuzz/fuzz/line_fuzzer
-	./build/fuzz/fuzz/line_fuzzer build/fuzz/line-corpus -max_total_time=$(FUZZ_SECONDS) -max_len=131072 -print_final_stats=1
-	rm -rf build/fuzz/description-corpus && mkdir -p build/fuzz/description-corpus
-	TARNIS_FUZZ_WRITE_SEED=build/fuzz/description-corpus/seed.json ./build/fuzz/fuzz/description_fuzzer
-	./build/fuzz/fuzz/description_fuzzer build/fuzz/description-corpus -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1
-	rm -rf build/fuzz/mesh-corpus && mkdir -p build/fuzz/mesh-corpus
-	TARNIS_FUZZ_WRITE_SEED=build/fuzz/mesh-corpus ./build/fuzz/fuzz/mesh_fuzzer
-	./build/fuzz/fuzz/mesh_fuzzer build/fuzz/mesh-corpus -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1
-	rm -rf build/fuzz/tln-corpus && mkdir -p build/fuzz/tln-corpus
-	TARNIS_FUZZ_WRITE_SEED=build/fuzz/tln-corpus/seed.tln ./build/fuzz/fuzz/tln_fuzzer
-	./build/fuzz/fuzz/tln_fuzzer build/fuzz/tln-corpus -max_total_time=$(FUZZ_SECONDS) -max_len=131072 -print_final_stats=1
-	rm -rf build/fuzz/ini-corpus && mkdir -p build/fuzz/ini-corpus
-	TARNIS_FUZZ_WRITE_SEED=build/fuzz/ini-corpus/seed.ini ./build/fuzz/fuzz/ini_fuzzer
-	./build/fuzz/fuzz/ini_fuzzer build/fuzz/ini-corpus -max_total_time=$(FUZZ_SECONDS) -max_len=131072 -print_final_stats=1
+	bash scripts/run-fuzzers.sh $(FUZZ_SECONDS) $(JOBS)
 
 bench: deps
 	cmake --preset release >/dev/null

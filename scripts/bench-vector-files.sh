@@ -8,8 +8,9 @@
 #
 #   scripts/bench-vector-files.sh BUILD_DIR OUT_DIR [TRIANGLES]
 #
-# TRIANGLES defaults to 1000000. Each render runs three times and the
-# fastest run counts. The stages leave out the scene's load, which varies most.
+# TRIANGLES defaults to 1000000. Each render runs BENCH_RUNS times (3 unless
+# set), the variants of a scene taking turns, and the fastest run counts.
+# The stages leave out the scene's load, which varies most.
 set -euo pipefail
 
 if [[ $# -lt 2 ]]; then
@@ -19,6 +20,7 @@ fi
 build=$1
 out=$2
 count=${3:-1000000}
+runs=${BENCH_RUNS:-3}
 tarnis=$build/apps/tarnis/tarnis
 scene_gen=$build/bench/scene_gen
 for program in "$tarnis" "$scene_gen"; do
@@ -30,24 +32,34 @@ total() {
   awk -v stage="$2" 'index($0, "stats total: " stage " ") == 1 { print $(NF - 1) }' "$1"
 }
 
-# The stage seconds of the fastest of three renders of scene $1 into $2:
-# "effects pre-frame post-render".
+# One render of scene $1 into $2: "effects pre-frame post-render" seconds.
 render() {
-  local best="" best_sum=""
-  for run in 1 2 3; do
-    "$tarnis" render "$1" -o "$2" --quiet --stats >"$2.log" 2>&1 || {
-      echo "$0: rendering $1 failed, see $2.log" >&2
-      exit 1
-    }
-    local stages sum
-    stages="$(total "$2.log" effects) $(total "$2.log" pre-frame) $(total "$2.log" post-render)"
-    sum=$(awk -v s="$stages" 'BEGIN { split(s, v, " "); print v[1] + v[2] + v[3] }')
-    if [[ -z $best_sum ]] || awk -v a="$sum" -v b="$best_sum" 'BEGIN { exit !(a < b) }'; then
-      best=$stages
-      best_sum=$sum
-    fi
+  "$tarnis" render "$1" -o "$2" --quiet --stats >"$2.log" 2>&1 || {
+    echo "$0: rendering $1 failed, see $2.log" >&2
+    exit 1
+  }
+  echo "$(total "$2.log" effects) $(total "$2.log" pre-frame) $(total "$2.log" post-render)"
+}
+
+# The fastest of RUNS renders of each variant of scene $1 (as it is, and
+# with each kind of file), the variants taking turns so that a machine that
+# slows down for a while slows all of them: one "effects pre post" line each.
+fastest() {
+  local name=$1
+  local -A best=() best_sum=()
+  for run in $(seq "$runs"); do
+    for variant in "$name" "${name}_ai" "${name}_eps" "${name}_svg"; do
+      local stages sum
+      stages=$(render "$dir/$variant.json" "$dir/$variant.png")
+      sum=$(awk -v s="$stages" 'BEGIN { split(s, v, " "); print v[1] + v[2] + v[3] }')
+      if [[ -z ${best_sum[$variant]:-} ]] ||
+        awk -v a="$sum" -v b="${best_sum[$variant]}" 'BEGIN { exit !(a < b) }'; then
+        best[$variant]=$stages
+        best_sum[$variant]=$sum
+      fi
+    done
   done
-  echo "$best"
+  for variant in "$name" "${name}_ai" "${name}_eps" "${name}_svg"; do echo "${best[$variant]}"; done
 }
 
 dir=$out/$count
@@ -55,10 +67,11 @@ dir=$out/$count
 printf '%-8s %10s %10s %9s %9s %9s %9s %9s %9s\n' scene triangles "drawing s" \
   "AI EPS s" share "EPS s" share "SVG s" share
 while read -r name triangles; do
-  read -r effects pre post < <(render "$dir/$name.json" "$dir/$name.png")
+  mapfile -t stages < <(fastest "$name")
+  read -r effects pre post <<<"${stages[0]}"
   row=$(printf '%-8s %10s %10s' "$name" "$triangles" "$effects")
-  for kind in ai eps svg; do
-    read -r veffects vpre vpost < <(render "$dir/${name}_$kind.json" "$dir/${name}_$kind.png")
+  for i in 1 2 3; do
+    read -r veffects vpre vpost <<<"${stages[$i]}"
     # Collecting the strokes happens while the line effect draws (effects),
     # writing before the next frame (pre-frame) or at the render's end
     # (post-render).
