@@ -5,8 +5,8 @@
 
 #include <filesystem>
 #include <map>
-#include <string>
 #include <new>
+#include <string>
 
 #include <nlohmann/json.hpp>
 
@@ -301,8 +301,10 @@ void SceneReader::WrapInToon(const json& j, const JsonPath& at) {
       if (const json* v = Find(j, key)) def[key] = *v;
     }
   } else {
-    reader_.Fail(at, "expected true, false or {\"params\": {...}} (the toon material's "
-                     "settings), got " + DescribeJson(j));
+    reader_.Fail(at,
+                 "expected true, false or {\"params\": {...}} (the toon material's "
+                 "settings), got " +
+                     DescribeJson(j));
   }
   auto isToon = [](Mtl* m) {
     ClassDesc2* cd = m ? GetClassDirectory().FindClass(MATERIAL_CLASS_ID, m->ClassID()) : nullptr;
@@ -541,14 +543,17 @@ std::unique_ptr<Scene> LoadSceneText(const std::string& text, const std::string&
 
 std::unique_ptr<Scene> LoadSceneFile(const std::string& path, std::vector<std::string>* warnings,
                                      std::string* error) {
-  // Plug-ins hear a scene description open like a saved scene.
+  // Plug-ins hear a scene description open like a saved scene. Its values
+  // are not stored state read back but settings made on new objects, so the
+  // objects are built once the open is over: a value given for one of two
+  // linked parameters reaches the other, as a user's edit would.
   BroadcastNotification(NOTIFY_FILE_PRE_OPEN, const_cast<std::string*>(&path));
   theHold.Reset();
   json doc;
-  std::unique_ptr<Scene> scene;
-  if (ReadJsonFile(path, doc, error)) scene = LoadSceneJson(doc, path, warnings, error);
+  const bool read = ReadJsonFile(path, doc, error);
   BroadcastNotification(NOTIFY_FILE_POST_OPEN, const_cast<std::string*>(&path));
-  return scene;
+  if (!read) return nullptr;
+  return LoadSceneJson(doc, path, warnings, error);
 }
 
 }  // namespace host

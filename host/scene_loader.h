@@ -22,8 +22,11 @@ inline constexpr int kMaxFrame = 100000;
 // line naming the file, the JSON path and what was expected; nothing of the
 // scene is kept. Warnings (clamped values and the like) are appended to
 // `warnings` when given, each once. Like opening a saved scene, it raises
-// NOTIFY_FILE_PRE_OPEN (9), clears the undo history, and raises
-// NOTIFY_FILE_POST_OPEN (10) whether or not the file could be read.
+// NOTIFY_FILE_PRE_OPEN (9), clears the undo history, reads the file and
+// raises NOTIFY_FILE_POST_OPEN (10) whether or not it could be read; the
+// scene is then built from what was read the way a user's edits would build
+// it, so plug-ins that keep values in step (and hold that back while stored
+// values are read) do so for the description's values.
 std::unique_ptr<Scene> LoadSceneFile(const std::string& path, std::vector<std::string>* warnings,
                                      std::string* error);
 
