@@ -20,8 +20,12 @@ build-asan: deps
 test-dev: build
 	ctest --preset dev -j $(JOBS)
 
+# The sanitizer build's unit tests, as `ctest --preset asan` runs them but one
+# process per test program, JOBS at a time: starting a sanitized process for
+# each of ~900 tests costs minutes.
 test-asan: build-asan
-	ctest --preset asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		bash scripts/run-unit-tests.sh build/asan $(JOBS)
 
 test: test-dev test-asan
 
