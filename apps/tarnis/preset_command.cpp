@@ -213,13 +213,13 @@ std::vector<Reached> ReachableObjects(host::Scene& scene) {
   return reached;
 }
 
-std::vector<std::string> SplitPath(const std::string& spec) {
+std::vector<std::string> SplitPath(const std::string& wanted) {
   std::vector<std::string> parts;
   size_t start = 0;
-  while (start <= spec.size()) {
-    size_t end = spec.find('/', start);
-    if (end == std::string::npos) end = spec.size();
-    if (end > start) parts.push_back(spec.substr(start, end - start));
+  while (start <= wanted.size()) {
+    size_t end = wanted.find('/', start);
+    if (end == std::string::npos) end = wanted.size();
+    if (end > start) parts.push_back(wanted.substr(start, end - start));
     start = end + 1;
   }
   return parts;
@@ -227,8 +227,8 @@ std::vector<std::string> SplitPath(const std::string& spec) {
 
 // The last part names the object (or the slot holding it) on one of its
 // ways; the other parts appear before it on that way, in order.
-bool Matches(const Way& w, const std::string& spec, const std::vector<std::string>& parts) {
-  if (!w.path.empty() && w.path.back() == spec) return true;
+bool Matches(const Way& w, const std::string& wanted, const std::vector<std::string>& parts) {
+  if (!w.path.empty() && w.path.back() == wanted) return true;
   if (parts.empty()) return false;
   for (size_t k = w.path.size(); k-- > w.ownFrom;) {
     if (w.path[k] != parts.back()) continue;
@@ -239,9 +239,9 @@ bool Matches(const Way& w, const std::string& spec, const std::vector<std::strin
   return false;
 }
 
-bool Matches(const Reached& r, const std::string& spec, const std::vector<std::string>& parts) {
+bool Matches(const Reached& r, const std::string& wanted, const std::vector<std::string>& parts) {
   for (const Way& w : r.ways) {
-    if (Matches(w, spec, parts)) return true;
+    if (Matches(w, wanted, parts)) return true;
   }
   return false;
 }
@@ -251,15 +251,15 @@ struct Candidate {
   std::string path;
 };
 
-// The kind's targets among the objects the spec names (each target once),
-// or, when `spec` is null, all of them.
+// The kind's targets among the objects the name or path `wanted` gives (each once),
+// or, when `wanted` is null, all of them.
 std::vector<Candidate> Targets(const std::vector<Reached>& reached, PresetService& service,
-                               PresetKind kind, const std::string* spec) {
-  const std::vector<std::string> parts = spec ? SplitPath(*spec) : std::vector<std::string>();
+                               PresetKind kind, const std::string* wanted) {
+  const std::vector<std::string> parts = wanted ? SplitPath(*wanted) : std::vector<std::string>();
   std::vector<Candidate> out;
   std::unordered_set<ReferenceTarget*> taken;
   for (const Reached& r : reached) {
-    if (spec && !Matches(r, *spec, parts)) continue;
+    if (wanted && !Matches(r, *wanted, parts)) continue;
     ReferenceTarget* target = service.TargetOf(kind, r.object);
     if (target && taken.insert(target).second) {
       out.push_back({target, Joined(r.ways.front().path, "/")});
