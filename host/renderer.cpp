@@ -93,7 +93,7 @@ class EffectProgress : public CheckAbortCallback {
 // One render of a sequence: the state shared by its frames.
 class SequenceRender {
  public:
-  SequenceRender(Scene& scene, const RenderSettings& settings, std::vector<int> frames,
+  SequenceRender(Scene& scene, const RenderSettings& settings, const SequencePart& part,
                  FrameSink& sink, RenderReport& report);
   void Run();
 
@@ -104,6 +104,9 @@ class SequenceRender {
   RenderStatus RenderFrame(int frame, int index, int count);
   // RenderFrame, with running out of memory turned into a failed frame.
   RenderStatus RenderFrameOrFail(int frame, int index, int count);
+  // Builds an earlier frame's render instances for the listeners that follow
+  // the sequence, when one of them asks for it.
+  RenderStatus FollowFrame(int frame);
   FrameSetup MakeSetup(TimeValue t);
   RenderStatus Deliver(const FrameResult& result);
   bool ShadeFrame(FrameRenderer& fr, FrameResult& result);
@@ -113,7 +116,7 @@ class SequenceRender {
 
   Scene& scene_;
   const RenderSettings& settings_;
-  std::vector<int> frames_;
+  const SequencePart& part_;
   bool defaultLights_ = false;
   FrameSink& sink_;
   RenderReport& report_;
@@ -124,10 +127,10 @@ class SequenceRender {
 };
 
 SequenceRender::SequenceRender(Scene& scene, const RenderSettings& settings,
-                               std::vector<int> frames, FrameSink& sink, RenderReport& report)
+                               const SequencePart& part, FrameSink& sink, RenderReport& report)
     : scene_(scene),
       settings_(settings),
-      frames_(std::move(frames)),
+      part_(part),
       defaultLights_(!hasLights(scene)),
       sink_(sink),
       report_(report),
@@ -177,26 +180,58 @@ std::vector<Effect*> SequenceRender::Effects() {
 
 void SequenceRender::Run() {
   GetCOREInterface()->SetCancel(false);
+  const std::vector<int>& frames = part_.sequence;
   RendParams params;
-  params.singleFrame = frames_.size() == 1;
-  params.firstFrame = frames_.front();
-  params.lastFrame = frames_.back();
+  params.singleFrame = frames.size() == 1;
+  params.firstFrame = frames.front();
+  params.lastFrame = frames.back();
   params.width = settings_.width, params.height = settings_.height;
   BroadcastNotification(NOTIFY_PRE_RENDER, &params);
-  TimeValue t0 = FrameTime(frames_.front());
+  TimeValue t0 = FrameTime(frames.front());
   for (Effect* e : Effects()) {
     Interval valid = FOREVER;
     e->Update(t0, valid);
   }
-  const int count = static_cast<int>(frames_.size());
-  for (int i = 0; i < count; ++i) {
-    report_.status = RenderFrameOrFail(frames_[static_cast<size_t>(i)], i, count);
+  const int count = static_cast<int>(std::count(part_.rendered.begin(), part_.rendered.end(), true));
+  int index = 0;
+  for (size_t i = 0; i < frames.size() && index < count; ++i) {
+    if (part_.rendered[i]) {
+      report_.status = RenderFrameOrFail(frames[i], index++, count);
+    } else {
+      report_.status = FollowFrame(frames[i]);
+    }
     if (report_.status != RenderStatus::kDone) break;
   }
   // Listeners finish the render's own outputs here (the last frame's vector files).
   const auto start = std::chrono::steady_clock::now();
   BroadcastNotification(NOTIFY_POST_RENDER, &params);
   report_.seconds.postRender += secondsSince(start);
+}
+
+RenderStatus SequenceRender::FollowFrame(int frame) {
+  Interface* ip = GetCOREInterface();
+  if (ip->GetCancel()) return RenderStatus::kCancelled;
+  FrameHistoryQuery query;
+  query.time = FrameTime(frame);
+  BroadcastNotification(NOTIFY_FRAME_HISTORY_WANTED, &query);
+  if (!query.wanted) return RenderStatus::kDone;
+  const auto start = std::chrono::steady_clock::now();
+  const std::string title = "Following frame " + std::to_string(frame);
+  ip->ProgressStart(title.c_str());
+  try {
+    FrameRenderer fr(arena_, device_);
+    std::vector<std::string> warnings;
+    fr.Build(MakeSetup(query.time), &warnings);
+    for (const std::string& w : warnings) Warn(w);
+    BroadcastNotification(NOTIFY_FRAME_HISTORY, static_cast<RenderGlobalContext*>(&fr.Context()));
+  } catch (const std::bad_alloc&) {
+    ip->ProgressEnd();
+    report_.error = "out of memory while following frame " + std::to_string(frame);
+    return RenderStatus::kFailed;
+  }
+  ip->ProgressEnd();
+  report_.seconds.history += secondsSince(start);
+  return RenderStatus::kDone;
 }
 
 RenderStatus SequenceRender::RenderFrameOrFail(int frame, int index, int count) {
@@ -258,6 +293,13 @@ RenderStatus SequenceRender::RenderFrame(int frame, int index, int count) {
     BroadcastNotification(NOTIFY_POST_RENDERFRAME, context);
     seconds.postFrame += secondsSince(start);
     ok = ok && ApplyEffects(fr, result);
+    // Plug-ins write their own files of the frame before its images go out,
+    // so a frame whose image exists has all of its files.
+    if (ok) {
+      start = std::chrono::steady_clock::now();
+      BroadcastNotification(NOTIFY_FRAME_COMPLETE, context);
+      seconds.outputs += secondsSince(start);
+    }
   }
   report_.seconds += seconds;
   // Effects drew over the background with its alpha still 0; render elements
@@ -376,6 +418,8 @@ StageSeconds& StageSeconds::operator+=(const StageSeconds& other) {
   postFrame += other.postFrame;
   effects += other.effects;
   postRender += other.postRender;
+  outputs += other.outputs;
+  history += other.history;
   return *this;
 }
 
@@ -389,10 +433,23 @@ RenderReport RenderSequence(Scene& scene, const RenderSettings& settings, FrameS
 
 RenderReport RenderFrames(Scene& scene, const RenderSettings& settings,
                           const std::vector<int>& frames, FrameSink& sink) {
+  const SequencePart whole{frames, std::vector<bool>(frames.size(), true)};
+  return RenderPart(scene, settings, whole, sink);
+}
+
+RenderReport RenderPart(Scene& scene, const RenderSettings& settings, const SequencePart& part,
+                        FrameSink& sink) {
   RenderReport report;
   report.error = checkRender(scene, settings);
-  if (report.error.empty() && frames.empty()) report.error = "no frame to render";
-  for (int f : frames) {
+  if (report.error.empty() && part.rendered.size() != part.sequence.size()) {
+    report.error = "the part names " + std::to_string(part.rendered.size()) +
+                   " frames to render of a sequence of " + std::to_string(part.sequence.size());
+  }
+  if (report.error.empty() && std::find(part.rendered.begin(), part.rendered.end(), true) ==
+                                  part.rendered.end()) {
+    report.error = "no frame to render";
+  }
+  for (int f : part.sequence) {
     if (report.error.empty() && (f < -kMaxFrame || f > kMaxFrame)) {
       report.error = "frame " + std::to_string(f) + " is outside -" + std::to_string(kMaxFrame) +
                      " .. " + std::to_string(kMaxFrame);
@@ -405,7 +462,7 @@ RenderReport RenderFrames(Scene& scene, const RenderSettings& settings,
   LimitTexturesToRender(settings.width, settings.height);
   // Plug-ins turn times into frame numbers with the render's own rate.
   SetFrameRate(settings.fps);
-  SequenceRender(scene, settings, frames, sink, report).Run();
+  SequenceRender(scene, settings, part, sink, report).Run();
   return report;
 }
 

@@ -5,7 +5,8 @@
 //   RenderGlobalContext), materials' and maps' Update, BuildMaps of maps
 //   that render sub-views, shading of every pixel sample on worker threads,
 //   NOTIFY_POST_RENDERFRAME (23, call data: the context), Apply of every
-//   active render effect in list order, then the frame goes to the sink;
+//   active render effect in list order, NOTIFY_FRAME_COMPLETE (plug-ins
+//   write their files of the frame), then the frame goes to the sink;
 //   NOTIFY_POST_RENDER (21) at the end, also after a cancel or a failure.
 // Progress and the cancel flag go through GetCOREInterface(). Images do not
 // depend on the number of threads.
@@ -44,6 +45,8 @@ struct StageSeconds {
   double postFrame = 0.0;  // the NOTIFY_POST_RENDERFRAME listeners
   double effects = 0.0;    // Apply of the active render effects
   double postRender = 0.0;  // the NOTIFY_POST_RENDER listeners (whole renders only)
+  double outputs = 0.0;     // the NOTIFY_FRAME_COMPLETE listeners (plug-ins' files of the frame)
+  double history = 0.0;     // earlier frames of the sequence followed for listeners
 
   StageSeconds& operator+=(const StageSeconds& other);
 };
@@ -85,6 +88,21 @@ RenderReport RenderSequence(Scene& scene, const RenderSettings& settings, FrameS
 // transparent background.
 RenderReport RenderFrames(Scene& scene, const RenderSettings& settings,
                           const std::vector<int>& frames, FrameSink& sink);
+
+// A part of a sequence (a chunk of a farm job, or what is left of a render
+// that stopped): every frame of the sequence in order, and which of them
+// this render renders. Listeners see a render of the whole sequence
+// (RendParams name its first and last frame, and a sequence of one frame is
+// a single frame), and the frames before the last rendered one that are not
+// rendered are followed (NOTIFY_FRAME_HISTORY) for listeners that keep
+// state from frame to frame, so the part's frames come out as they do in a
+// render of the whole sequence.
+struct SequencePart {
+  std::vector<int> sequence;
+  std::vector<bool> rendered;  // one flag per frame of `sequence`
+};
+RenderReport RenderPart(Scene& scene, const RenderSettings& settings, const SequencePart& part,
+                        FrameSink& sink);
 
 // Renders `mtl` on a sample sphere lit by two lights into a size x size
 // image, as material editors show it: the render context says inMtlEdit, so

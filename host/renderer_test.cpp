@@ -573,5 +573,89 @@ TEST(Renderer, MaterialSampleShowsTheMaterialOnASphereInTheEditor) {
   EXPECT_FALSE(RenderMaterialSample(nullptr, 0, out, &error));
 }
 
+// What a part of a sequence tells its listeners, and when its frames reach
+// the sink, as one list of events; answers the history query with `want`.
+class PartLog : public FrameSink {
+ public:
+  explicit PartLog(bool want) : want_(want) {
+    for (int code : kCodes) RegisterNotification(&Record, this, code);
+  }
+  ~PartLog() override { UnRegisterNotification(&Record, this); }
+  bool WriteFrame(const FrameResult& frame, std::string*) override {
+    events.push_back("write " + std::to_string(frame.frame));
+    return true;
+  }
+  std::vector<std::string> events;
+
+ private:
+  static constexpr int kCodes[] = {NOTIFY_PRE_RENDER, NOTIFY_FRAME_HISTORY_WANTED,
+                                   NOTIFY_FRAME_HISTORY, NOTIFY_FRAME_COMPLETE};
+  static int frameAt(TimeValue t) { return static_cast<int>(t / (TIME_TICKSPERSEC / 30)); }
+  static void Record(void* param, NotifyInfo* info) {
+    auto* log = static_cast<PartLog*>(param);
+    switch (info->intcode) {
+      case NOTIFY_PRE_RENDER: {
+        const auto* p = static_cast<const RendParams*>(info->callParam);
+        log->events.push_back("render " + std::to_string(p->firstFrame) + "-" +
+                              std::to_string(p->lastFrame) + (p->singleFrame ? " single" : ""));
+        break;
+      }
+      case NOTIFY_FRAME_HISTORY_WANTED: {
+        auto* query = static_cast<FrameHistoryQuery*>(info->callParam);
+        query->wanted = log->want_;
+        log->events.push_back("wanted " + std::to_string(frameAt(query->time)));
+        break;
+      }
+      case NOTIFY_FRAME_HISTORY: {
+        auto* gc = static_cast<RenderGlobalContext*>(info->callParam);
+        log->events.push_back("history " + std::to_string(frameAt(gc->time)) + " with " +
+                              std::to_string(gc->NumRenderInstances()) + " instances");
+        break;
+      }
+      case NOTIFY_FRAME_COMPLETE:
+        log->events.push_back(
+            "complete " + std::to_string(frameAt(static_cast<RenderGlobalContext*>(
+                                                     info->callParam)->time)));
+        break;
+    }
+  }
+  bool want_;
+};
+
+TEST(Renderer, APartFollowsTheEarlierFramesOnlyForListenersThatAsk) {
+  RenderTestScene s(8, 8);
+  s.AddCamera({0, -10, 0}, {0, 0, 0}, 40.0f);
+  s.AddMesh(render_testing::BoxMesh({1, 1, 1}), new ConstantMtl(Color(1, 0, 0)));
+  s.AddMesh(render_testing::BoxMesh({1, 1, 1}), new ConstantMtl(Color(0, 1, 0)), {2, 0, 0});
+  const SequencePart part{{1, 2, 3, 4, 5, 6}, {false, false, true, false, true, false}};
+  {
+    PartLog log(true);
+    ASSERT_EQ(RenderPart(s.scene, s.settings, part, log).status, RenderStatus::kDone);
+    // The frame after the last rendered one is not looked at; each frame's
+    // plug-in files are complete before its images are written.
+    EXPECT_EQ(log.events, (std::vector<std::string>{
+                              "render 1-6", "wanted 1", "history 1 with 2 instances", "wanted 2",
+                              "history 2 with 2 instances", "complete 3", "write 3", "wanted 4",
+                              "history 4 with 2 instances", "complete 5", "write 5"}));
+  }
+  {
+    PartLog log(false);
+    ASSERT_EQ(RenderPart(s.scene, s.settings, part, log).status, RenderStatus::kDone);
+    EXPECT_EQ(log.events,
+              (std::vector<std::string>{"render 1-6", "wanted 1", "wanted 2", "complete 3",
+                                        "write 3", "wanted 4", "complete 5", "write 5"}));
+  }
+  // A sequence of one frame is a single frame; a part with nothing to render fails.
+  PartLog log(true);
+  EXPECT_EQ(RenderPart(s.scene, s.settings, {{7}, {true}}, log).status, RenderStatus::kDone);
+  EXPECT_EQ(log.events,
+            (std::vector<std::string>{"render 7-7 single", "complete 7", "write 7"}));
+  const RenderReport none = RenderPart(s.scene, s.settings, {{1, 2}, {false, false}}, log);
+  EXPECT_EQ(none.status, RenderStatus::kFailed);
+  EXPECT_EQ(none.error, "no frame to render");
+  EXPECT_EQ(RenderPart(s.scene, s.settings, {{1, 2}, {true}}, log).status,
+            RenderStatus::kFailed);
+}
+
 }  // namespace
 }  // namespace host

@@ -32,13 +32,16 @@ total() {
   awk -v stage="$2" 'index($0, "stats total: " stage " ") == 1 { print $(NF - 1) }' "$1"
 }
 
-# One render of scene $1 into $2: "effects pre-frame post-render" seconds.
+# One render of scene $1 into $2: "effects pre-frame post-render+outputs" seconds.
 render() {
   "$tarnis" render "$1" -o "$2" --quiet --stats >"$2.log" 2>&1 || {
     echo "$0: rendering $1 failed, see $2.log" >&2
     exit 1
   }
-  echo "$(total "$2.log" effects) $(total "$2.log" pre-frame) $(total "$2.log" post-render)"
+  local post
+  post=$(awk -v r="$(total "$2.log" post-render)" -v o="$(total "$2.log" outputs)" \
+    'BEGIN { printf "%.3f", r + o }')
+  echo "$(total "$2.log" effects) $(total "$2.log" pre-frame) $post"
 }
 
 # The fastest of RUNS renders of each variant of scene $1 (as it is, and
@@ -73,8 +76,8 @@ while read -r name triangles; do
   for i in 1 2 3; do
     read -r veffects vpre vpost <<<"${stages[$i]}"
     # Collecting the strokes happens while the line effect draws (effects),
-    # writing before the next frame (pre-frame) or at the render's end
-    # (post-render).
+    # writing once the frame is complete (outputs), before the next frame
+    # (pre-frame) or at the render's end (post-render).
     cost=$(awk -v e="$veffects" -v ep="$effects" -v p="$vpre" -v pp="$pre" -v r="$vpost" \
       -v rp="$post" 'BEGIN { d = (e - ep) + (p - pp) + (r - rp); printf "%.3f", (d < 0 ? 0 : d) }')
     share=$(awk -v c="$cost" -v e="$effects" 'BEGIN { printf "%.1f%%", (e > 0 ? 100 * c / e : 0) }')

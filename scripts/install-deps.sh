@@ -24,6 +24,10 @@ packages=(
   libclang-rt-14-dev
   gettext
   ghostscript
+  slurmctld
+  slurmd
+  slurm-client
+  munge
 )
 
 missing=()
@@ -42,4 +46,12 @@ sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -q
+# The farm test starts its own Slurm and munge daemons in a temporary folder;
+# the packages' services are not started (or enabled) by installing them.
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+  $sudo chmod +x "$policy"
+  trap '$sudo rm -f "$policy"' EXIT
+fi
 $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

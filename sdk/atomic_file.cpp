@@ -168,7 +168,7 @@ bool FileBatch::Commit(std::string* error) {
       return false;
     }
   }
-  for (size_t i = 0; i < files_.size(); ++i) {
+  for (size_t i = files_.size(); i-- > 0;) {
     if (!files_[i]->Commit(problem)) {
       if (error) *error = targets_[i] + ": " + problem;
       return false;

@@ -51,9 +51,11 @@ class FileBatch {
   // A new temporary file for `target` (kept by the batch), or null with the
   // reason ("<target>: ...") in `error`.
   AtomicFile* Add(const std::string& target, std::string* error);
-  // Finishes every file, then replaces the targets; false with a message
-  // naming the file when one of them fails. Replacing stops at the first
-  // failure, which leaves the targets after it as they were.
+  // Finishes every file, then replaces the targets, the first one added
+  // last: where the first target is new, the others are already in place.
+  // False with a message naming the file when one of them fails. Replacing
+  // stops at the first failure, which leaves the targets not yet replaced
+  // as they were.
   bool Commit(std::string* error);
   // The targets, in the order they were added.
   const std::vector<std::string>& Targets() const { return targets_; }

@@ -19,6 +19,16 @@ inline constexpr int NOTIFY_PRE_RENDER = 0x14;         // 20: a render starts; c
 inline constexpr int NOTIFY_POST_RENDER = 0x15;        // 21: a render ended; call data: RendParams
 inline constexpr int NOTIFY_PRE_RENDERFRAME = 0x16;    // 22: call data is the RenderGlobalContext
 inline constexpr int NOTIFY_POST_RENDERFRAME = 0x17;   // 23: call data is the RenderGlobalContext
+// Rendering a part of a sequence (a chunk of a farm job). Before each earlier
+// frame of the sequence the host asks whether anyone follows the frames
+// (call data: FrameHistoryQuery); when someone does, it builds that frame's
+// render instances and broadcasts NOTIFY_FRAME_HISTORY (call data: the
+// frame's RenderGlobalContext). Nothing of such a frame is shaded or drawn.
+inline constexpr int NOTIFY_FRAME_HISTORY_WANTED = 0x200;
+inline constexpr int NOTIFY_FRAME_HISTORY = 0x201;
+// A frame's render effects have run; its files go out next. Call data: the
+// frame's RenderGlobalContext. Not sent for a frame that was cancelled.
+inline constexpr int NOTIFY_FRAME_COMPLETE = 0x202;
 // Program life.
 inline constexpr int NOTIFY_SYSTEM_SHUTDOWN = 73;
 inline constexpr int NOTIFY_SYSTEM_STARTUP = 80;

@@ -117,6 +117,13 @@ struct RendParams {
   bool inMtlEdit = false;  // a material-editor sample render
 };
 
+// What NOTIFY_FRAME_HISTORY_WANTED carries: an earlier frame of the sequence
+// at `time`; a listener that keeps state from frame to frame sets `wanted`.
+struct FrameHistoryQuery {
+  TimeValue time = 0;
+  bool wanted = false;
+};
+
 // Progress and cancellation of long work.
 class CheckAbortCallback {
  public:

@@ -183,10 +183,10 @@ std::map<std::string, StatValue> ParseStats(const std::string& output) {
 }
 
 TEST(RenderStats, PrintsEveryStageOfEachFrameAndTheTotalOnlyWhenAsked) {
-  const std::vector<std::string> frameStages = {"build",      "pre-frame", "shade",
-                                                "post-frame", "effects",   "write"};
-  const std::vector<std::string> totalStages = {"load",    "build",       "pre-frame",
-                                                "shade",   "post-frame",  "effects",
+  const std::vector<std::string> frameStages = {"build",   "pre-frame", "shade", "post-frame",
+                                                "effects", "outputs",   "write"};
+  const std::vector<std::string> totalStages = {"load",    "build",   "pre-frame",   "shade",
+                                                "post-frame", "effects", "outputs",
                                                 "write",   "post-render", "elapsed"};
   struct Case {
     std::vector<std::string> args;

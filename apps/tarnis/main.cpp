@@ -1,6 +1,7 @@
 // The tarnis command line: `tarnis render` draws scenes into image files,
 // `tarnis info` describes them, `tarnis convert` saves them, `tarnis lineset`
-// writes and reads line-set files, `tarnis preset` keeps presets. Bad input
+// writes and reads line-set files, `tarnis preset` keeps presets, `tarnis
+// merge` merges a saved scene's objects into a scene. Bad input
 // ends with one "tarnis: ..." line on stderr and exit code 1.
 #include <clocale>
 #include <cstdio>
@@ -9,8 +10,10 @@
 #include <CLI/CLI.hpp>
 
 #include "apps/tarnis/convert_command.h"
+#include "apps/tarnis/farm_command.h"
 #include "apps/tarnis/info_command.h"
 #include "apps/tarnis/lineset_command.h"
+#include "apps/tarnis/merge_command.h"
 #include "apps/tarnis/params_command.h"
 #include "apps/tarnis/preset_command.h"
 #include "apps/tarnis/render_command.h"
@@ -53,6 +56,12 @@ void AddRenderCommand(CLI::App& app, tarnis_cli::RenderOptions& o) {
   cmd->add_option("--plugin", o.plugins, "Also load this plug-in module (.so)");
   cmd->add_option("--dump-edges", o.dumpEdges,
                   "Also write the detected line pieces of each frame as an SVG file");
+  cmd->add_option("--chunk", o.chunk,
+                  "Render the frames in chunks of N, each as a part of the whole sequence, so "
+                  "that chunks can run on different machines")
+      ->check(CLI::Range(1, 1000000));
+  cmd->add_option("--task", o.task, "With --chunk: render only chunk K (0 is the first)");
+  cmd->add_flag("--resume", o.resume, "Leave out frames whose image file is there already");
 }
 
 }  // namespace
@@ -94,6 +103,12 @@ int main(int argc, char** argv) {
   tarnis_cli::PresetOptions presetOptions;
   CLI::App* preset = tarnis_cli::AddPresetCommand(app, presetOptions);
 
+  tarnis_cli::FarmOptions farmOptions;
+  CLI::App* farm = tarnis_cli::AddFarmCommand(app, farmOptions);
+
+  tarnis_cli::MergeOptions mergeOptions;
+  CLI::App* merge = tarnis_cli::AddMergeCommand(app, mergeOptions);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -126,6 +141,10 @@ int main(int argc, char** argv) {
     code = tarnis_cli::RunLineSet(lineSet);
   } else if (*preset) {
     code = tarnis_cli::RunPreset(presetOptions);
+  } else if (*farm) {
+    code = tarnis_cli::RunFarm(farmOptions);
+  } else if (*merge) {
+    code = tarnis_cli::RunMerge(mergeOptions);
   } else {
     code = tarnis_cli::RunRender(render);
   }

@@ -4,12 +4,14 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 
+#include "apps/tarnis/chunks.h"
 #include "apps/tarnis/frame_list.h"
 #include "apps/tarnis/render_stats.h"
 #include "apps/tarnis/scene_files.h"
@@ -118,6 +120,62 @@ void WarnUnusedOptions(const RenderOptions& o, const host::FrameWriter& writer,
   }
 }
 
+// The parts of the sequence `frames` this run renders, in order: the whole
+// sequence, its chunks one after another, or the one chunk --task names;
+// with --resume, frames whose image is there already are left out (and
+// counted in `skipped`), and parts with nothing left are dropped.
+bool PlanParts(const RenderOptions& o, const std::vector<int>& frames, const std::string& output,
+               std::vector<host::SequencePart>& parts, int& skipped, std::string* error) {
+  std::vector<std::vector<int>> chunks;
+  if (o.chunk) {
+    chunks = SplitIntoChunks(frames, *o.chunk);
+    if (o.task) {
+      int task = 0;
+      if (!ParseTask(*o.task, static_cast<int>(chunks.size()), task, error)) return false;
+      chunks = {chunks[static_cast<size_t>(task)]};
+    }
+  } else {
+    if (o.task) {
+      if (error) *error = "--task " + *o.task + " needs --chunk, the number of frames a chunk has";
+      return false;
+    }
+    chunks = {frames};
+  }
+  const bool sequence = frames.size() > 1;
+  auto done = [&](int frame) {
+    std::error_code ec;
+    return o.resume &&
+           std::filesystem::is_regular_file(host::FramePath(output, frame, sequence), ec);
+  };
+  skipped = 0;
+  for (const std::vector<int>& chunk : chunks) {
+    host::SequencePart part = ChunkPart(frames, chunk, done);
+    const auto count = std::count(part.rendered.begin(), part.rendered.end(), true);
+    skipped += static_cast<int>(chunk.size()) - static_cast<int>(count);
+    if (count > 0) parts.push_back(std::move(part));
+  }
+  return true;
+}
+
+// Adds the report of one part to that of the run.
+void AddReport(host::RenderReport& total, const host::RenderReport& part) {
+  total.status = part.status;
+  total.error = part.error;
+  for (const std::string& w : part.warnings) {
+    if (std::find(total.warnings.begin(), total.warnings.end(), w) == total.warnings.end()) {
+      total.warnings.push_back(w);
+    }
+  }
+  for (const std::string& n : part.notes) {
+    if (std::find(total.notes.begin(), total.notes.end(), n) == total.notes.end()) {
+      total.notes.push_back(n);
+    }
+  }
+  total.framesWritten += part.framesWritten;
+  total.seconds += part.seconds;
+  total.samplesShaded += part.samplesShaded;
+}
+
 std::string DefaultOutput(const std::string& scene) {
   return (std::filesystem::path("out") / std::filesystem::path(scene).stem()).string() + ".png";
 }
@@ -185,6 +243,19 @@ int RunRender(const RenderOptions& options) {
       .firstFrame = frames.front(),
       .lastFrame = frames.back(),
       .bits = options.bits.value_or(8)};
+  std::vector<host::SequencePart> parts;
+  int skipped = 0;
+  if (!PlanParts(options, frames, out.output, parts, skipped, &error)) {
+    PrintError(error);
+    return 1;
+  }
+  if (skipped > 0 && !options.quiet) {
+    std::printf("Skipping %d frame%s already written\n", skipped, skipped == 1 ? "" : "s");
+  }
+  if (parts.empty()) {
+    if (!options.quiet) std::printf("Nothing left to render\n");
+    return 0;
+  }
   std::unique_ptr<host::FrameWriter> writer = host::FrameWriter::Create(out, &error);
   if (!writer) {
     PrintError(error);
@@ -211,7 +282,11 @@ int RunRender(const RenderOptions& options) {
   RenderStats stats(*writer, options.stats);
   stats.SetLoadSeconds(loadSeconds);
   const auto renderStart = std::chrono::steady_clock::now();
-  host::RenderReport report = host::RenderFrames(*scene, settings, frames, stats);
+  host::RenderReport report;
+  for (const host::SequencePart& part : parts) {
+    AddReport(report, host::RenderPart(*scene, settings, part, stats));
+    if (report.status != host::RenderStatus::kDone) break;
+  }
   const double seconds = secondsSince(renderStart);
   stats.PrintTotal(report, secondsSince(start));
   if (!options.quiet) PrintNotes(report.notes);

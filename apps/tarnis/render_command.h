@@ -21,6 +21,11 @@ struct RenderOptions {
   bool stats = false;       // stage times and peak memory after each frame and in total
   std::vector<std::string> plugins;
   std::string dumpEdges;  // SVG of the detected line pieces of each frame; empty: none
+  // The frames cut into chunks of this many, each rendered as a part of the
+  // whole sequence (the frames come out as in a render of the whole).
+  std::optional<int> chunk;
+  std::optional<std::string> task;  // render only this chunk (0-based); unset: every chunk in turn
+  bool resume = false;  // leave out frames whose image is there already
 };
 
 // Exit codes: 0 done, 1 bad input or a failed render, 130 stopped by Ctrl-C.

@@ -29,6 +29,9 @@ void printStages(std::FILE* out, const std::string& scope, const host::StageSeco
   printSeconds(out, scope, "shade", s.shade);
   printSeconds(out, scope, "post-frame", s.postFrame);
   printSeconds(out, scope, "effects", s.effects);
+  printSeconds(out, scope, "outputs", s.outputs);
+  // Only parts of a sequence follow earlier frames.
+  if (s.history > 0.0) printSeconds(out, scope, "history", s.history);
 }
 
 void printPeakMemory(std::FILE* out, const std::string& scope) {

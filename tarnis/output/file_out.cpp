@@ -32,7 +32,8 @@ constexpr int kRoundJoin = 1;
 constexpr int kRoundCap = 1;
 
 constexpr int kRenderNotifications[] = {NOTIFY_PRE_RENDER, NOTIFY_POST_RENDER,
-                                        NOTIFY_PRE_RENDERFRAME, NOTIFY_POST_RENDERFRAME};
+                                        NOTIFY_PRE_RENDERFRAME, NOTIFY_POST_RENDERFRAME,
+                                        NOTIFY_FRAME_COMPLETE};
 
 std::string Text(int id) {
   const char* text = FindString(id);
@@ -146,6 +147,9 @@ class FileOutRegistry final : public LineVectorSink {
         break;
       case NOTIFY_POST_RENDERFRAME:
         self->forEach([](FileOut& o) { o.afterFrame(); });
+        break;
+      case NOTIFY_FRAME_COMPLETE:
+        self->forEach([](FileOut& o) { o.frameComplete(); });
         break;
       case NOTIFY_POST_RENDER:
         self->forEach([](FileOut& o) { o.renderEnd(); });
@@ -330,8 +334,14 @@ void FileOut::renderStart(const RendParams* params) {
 }
 
 void FileOut::beforeFrame() {
-  if (!disabled_ && writer_ && writer_->HasCommands()) writeFrame();
+  frameComplete();
   passesDone_ = false;
+}
+
+// A host that says when a frame is complete gets the frame's file before the
+// frame's images; others get it when the next frame starts or the render ends.
+void FileOut::frameComplete() {
+  if (!disabled_ && writer_ && writer_->HasCommands()) writeFrame();
 }
 
 void FileOut::afterFrame() {

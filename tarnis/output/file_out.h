@@ -140,6 +140,7 @@ class FileOut : public Effect {
   void renderStart(const RendParams* params);
   void beforeFrame();
   void afterFrame();
+  void frameComplete();
   void renderEnd();
   // The line effects' calls.
   void frameStart(TimeValue t, int width, int height);

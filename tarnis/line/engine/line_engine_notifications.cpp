@@ -1,5 +1,6 @@
 // The host notifications the line engine answers: before a frame renders
-// (frame data released, motion detection), after it rendered and before the
+// (frame data released, motion detection; also for the earlier frames a
+// part of a sequence follows), after it rendered and before the
 // effects run (the geometry half), and at the end of a render (the stored
 // vertex positions of motion detection released).
 #include <algorithm>
@@ -149,6 +150,21 @@ void onPreRenderFrame(void*, NotifyInfo* info) {
   memory.haveFrame = true;
 }
 
+// A part of a sequence asks about each earlier frame: motion detection
+// needs the vertex positions of every frame from the sequence's first, so
+// that the part's frame offsets, and so its seeds, are those of a render of
+// the whole sequence. The frame itself then goes through onPreRenderFrame.
+void onHistoryWanted(void*, NotifyInfo* info) {
+  auto* query = info ? static_cast<FrameHistoryQuery*>(info->callParam) : nullptr;
+  if (!query || query->wanted) return;
+  for (LineManager* lm : activeLineEffects(query->time)) {
+    if (detectsMotion(*lm, query->time)) {
+      query->wanted = true;
+      return;
+    }
+  }
+}
+
 void onPostRenderFrame(void*, NotifyInfo* info) {
   PrepareLineFrame(info ? static_cast<RenderGlobalContext*>(info->callParam) : nullptr);
 }
@@ -188,12 +204,16 @@ void RegisterLineEngineNotifications() {
   RegisterNotification(onPreRenderFrame, nullptr, NOTIFY_PRE_RENDERFRAME);
   RegisterNotification(onPostRenderFrame, nullptr, NOTIFY_POST_RENDERFRAME);
   RegisterNotification(onPostRender, nullptr, NOTIFY_POST_RENDER);
+  RegisterNotification(onHistoryWanted, nullptr, NOTIFY_FRAME_HISTORY_WANTED);
+  RegisterNotification(onPreRenderFrame, nullptr, NOTIFY_FRAME_HISTORY);
 }
 
 void UnregisterLineEngineNotifications() {
   UnRegisterNotification(onPreRenderFrame, nullptr, NOTIFY_PRE_RENDERFRAME);
   UnRegisterNotification(onPostRenderFrame, nullptr, NOTIFY_POST_RENDERFRAME);
   UnRegisterNotification(onPostRender, nullptr, NOTIFY_POST_RENDER);
+  UnRegisterNotification(onHistoryWanted, nullptr, NOTIFY_FRAME_HISTORY_WANTED);
+  UnRegisterNotification(onPreRenderFrame, nullptr, NOTIFY_FRAME_HISTORY);
 }
 
 }  // namespace tarnis
