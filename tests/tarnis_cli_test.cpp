@@ -238,6 +238,20 @@ TEST(TarnisRender, DumpsTheDetectedLinePiecesAsSvg) {
                   dir.Path().string());
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(ReadBytes(dir.File("no/such/dir/e.svg")).rfind("<?xml", 0), 0u);
+
+  // A line set's name is escaped as XML, and characters XML cannot hold are replaced.
+  std::string scene = kLineScene;
+  const std::string plain = R"("name": "Ball", "objects")";
+  ASSERT_NE(scene.find(plain), std::string::npos);
+  scene.replace(scene.find(plain), plain.size(), R"("name": "Ball <'1'> \u0001", "objects")");
+  WriteBytes(dir.File("named.json"), scene);
+  run = RunTarnis({"render", "named.json", "-o", "n.png", "--dump-edges", "n.svg"},
+                  dir.Path().string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(ReadBytes(dir.File("n.svg")).find(
+                "data-line-set=\"Ball &lt;&apos;1&apos;&gt; \xEF\xBF\xBD\""),
+            std::string::npos)
+      << ReadBytes(dir.File("n.svg"));
 }
 
 TEST(TarnisHelp, EveryCommandHasHelp) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "sdk/atomic_file.h"
+#include "tarnis/common/xml_text.h"
 
 namespace tarnis {
 
@@ -20,28 +21,6 @@ const char* categoryColor(int category) {
   return colors[category - 1];
 }
 
-std::string escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -62,7 +41,7 @@ std::string EdgeSvgText(const std::deque<LineJob>& jobs, const FrameGeometry& fr
     std::snprintf(buf, sizeof(buf), "<g id=\"job%d\" data-visibility=\"%s\" fill=\"none\"",
                   jobIndex++, job.visibility == 0 ? "visible" : "hidden");
     out += buf;
-    out += " data-line-set=\"" + escape(setName) + "\"";
+    out += " data-line-set=\"" + XmlEscaped(setName) + "\"";
     if (job.visibility == 1) out += " stroke-dasharray=\"4 3\"";
     out += ">\n";
     for (int c = kCategoryObject; c <= kCategoryIntersection; ++c) {
