@@ -75,6 +75,7 @@ bench: deps
 	./build/release/bench/sdk_bench
 	./build/release/bench/line_bench
 	./build/release/bench/toon_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+	./build/release/bench/reflection_lines_bench 5
 
 # Generates large scenes (100 k and 1 M triangles; BENCH_TRIANGLES to choose)
 # into build/bench-scenes/, renders each with `tarnis render --stats` and

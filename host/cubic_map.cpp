@@ -193,12 +193,8 @@ int StdCubic::FaceOf(const Point3& d) {
 }
 
 Point3 StdCubic::CubeCentre(RenderMapsContext& rmc, TimeValue t) {
-  if (RenderGlobalContext* gc = rmc.GetGlobalContext()) {
-    const int id = rmc.NodeRenderID();
-    if (id >= 0 && id < gc->NumRenderInstances()) {
-      RenderInstance* ri = gc->GetRenderInstance(id);
-      if (ri && !ri->obBox.IsEmpty()) return (ri->obBox * ri->objToWorld).Center();
-    }
+  if (const Box3 box = rmc.ObjectSpaceBoundingBox(); !box.IsEmpty()) {
+    return (box * rmc.ObjectToWorldTM()).Center();
   }
   INode* node = rmc.GetNode();
   if (!node) return {};
@@ -288,7 +284,3 @@ AColor StdCubic::EvalColor(ShadeContext& sc) {
 }
 
 }  // namespace host
-
-Texmap* NewDefaultStdCubic() {
-  return new host::StdCubic();
-}

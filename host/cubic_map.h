@@ -33,7 +33,7 @@ class INode;
 
 namespace host {
 
-inline constexpr Class_ID kStdCubicClassID(0x6A170107, 0x2B4E0002);
+inline constexpr Class_ID kStdCubicClassID = STANDARD_CUBIC_CLASS_ID;
 
 // Parameter ids of the block "main".
 enum StdCubicParam : ParamID {

@@ -103,7 +103,7 @@ class StdCubicTest : public ::testing::Test {
   }
   bool Build(TimeValue t = 0) { return map->BuildMaps(t, rmc); }
 
-  StdCubic* map = static_cast<StdCubic*>(NewDefaultStdCubic());
+  StdCubic* map = new StdCubic();
   ReferenceHolder holder{map};
   FakeMapsContext rmc;
   FakeShadeContext sc;

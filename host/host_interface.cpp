@@ -55,6 +55,24 @@ Effect* HostInterface::GetEffect(int i) {
   return dynamic_cast<Effect*>(scene_->Effects().Get(i));
 }
 
+INode* HostInterface::GetRootNode() {
+  return scene_ ? scene_->Root() : nullptr;
+}
+
+bool HostInterface::AddEffect(Effect* effect) {
+  if (!scene_ || !effect || scene_->Effects().IndexOf(effect) >= 0) return false;
+  scene_->Effects().Append(effect);
+  return true;
+}
+
+bool HostInterface::DeleteNode(INode* node) {
+  return scene_ && scene_->DeleteNode(dynamic_cast<HostNode*>(node));
+}
+
+bool HostInterface::AskMergeChoice(const MergeQuestion& question, MergeAnswer& answer) {
+  return mergeChooser_ ? mergeChooser_(question, answer) : true;
+}
+
 INode* HostInterface::GetINodeByName(const char* name) {
   return scene_ && name ? scene_->FindNode(name) : nullptr;
 }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -35,6 +36,7 @@ class HostInterface : public Interface {
   HostInterface(Scene* scene, std::FILE* out, bool terminal, ProgressDisplay::Clock clock);
 
   void SetScene(Scene* scene) { scene_ = scene; }
+  Scene* GetScene() const { return scene_; }
 
   TimeValue GetTime() override { return time_.load(); }
   void SetTime(TimeValue t) override { time_.store(t); }
@@ -50,6 +52,14 @@ class HostInterface : public Interface {
 
   int NumEffects() override;
   Effect* GetEffect(int i) override;
+  INode* GetRootNode() override;
+  bool AddEffect(Effect* effect) override;
+  bool DeleteNode(INode* node) override;
+  // Answers merge dialogs through the chooser set below; without one, the
+  // dialog's opening state is the answer.
+  bool AskMergeChoice(const MergeQuestion& question, MergeAnswer& answer) override;
+  using MergeChooser = std::function<bool(const MergeQuestion&, MergeAnswer&)>;
+  void SetMergeChooser(MergeChooser chooser) { mergeChooser_ = std::move(chooser); }
   bool RenderEffectsEnabled() override { return true; }
   bool IsNetServer() override { return false; }
   INode* GetINodeByName(const char* name) override;
@@ -86,6 +96,7 @@ class HostInterface : public Interface {
  private:
   InspectionFiles inspections_;
   Scene* scene_;
+  MergeChooser mergeChooser_;
   std::atomic<TimeValue> time_{0};
   std::atomic<bool> cancel_{false};
   ProgressDisplay progress_;

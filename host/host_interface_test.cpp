@@ -90,6 +90,43 @@ TEST(HostInterface, AnswersTheScenesEffectsAndNodes) {
   EXPECT_TRUE(ip.RenderEffectsEnabled());
 }
 
+TEST(HostInterface, EditsTheScenesEffectsAndNodesForPlugIns) {
+  testing::RegisterBinderTestClasses();
+  Scene scene, other;
+  HostNode* node = scene.CreateNode("Marker");
+  HostNode* elsewhere = other.CreateNode("Elsewhere");
+  auto* effect =
+      static_cast<Effect*>(static_cast<ReferenceTarget*>(testing::TestEffectDesc().Create(false)));
+  MemoryStream out;
+  HostInterface ip(&scene, out.File(), false, {});
+  EXPECT_EQ(ip.GetRootNode(), scene.Root());
+  EXPECT_TRUE(ip.AddEffect(effect));
+  EXPECT_FALSE(ip.AddEffect(effect)) << "listed once";
+  EXPECT_FALSE(ip.AddEffect(nullptr));
+  EXPECT_EQ(ip.NumEffects(), 1);
+  EXPECT_FALSE(ip.DeleteNode(elsewhere));
+  EXPECT_TRUE(ip.DeleteNode(node));
+  EXPECT_EQ(scene.FindNode("Marker"), nullptr);
+
+  // Merge dialogs: the opening state without a chooser, else its answer.
+  MergeQuestion q;
+  MergeAnswer a;
+  a.choice = MergeAnswer::kDrop;
+  EXPECT_TRUE(ip.AskMergeChoice(q, a));
+  EXPECT_EQ(a.choice, MergeAnswer::kDrop);
+  ip.SetMergeChooser([](const MergeQuestion&, MergeAnswer& answer) {
+    answer.choice = MergeAnswer::kAdd;
+    return false;
+  });
+  EXPECT_FALSE(ip.AskMergeChoice(q, a));
+  EXPECT_EQ(a.choice, MergeAnswer::kAdd);
+
+  HostInterface none(nullptr, out.File(), false, {});
+  EXPECT_EQ(none.GetRootNode(), nullptr);
+  EXPECT_FALSE(none.AddEffect(effect));
+  EXPECT_FALSE(none.DeleteNode(elsewhere));
+}
+
 TEST(HostInterface, MessageBoxesPrintAndAnswerTheDefault) {
   MemoryStream out;
   HostInterface ip(nullptr, out.File(), false, {});

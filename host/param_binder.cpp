@@ -146,6 +146,8 @@ std::string SuperClassName(SClass_ID super) {
       return "camera";
     case LIGHT_CLASS_ID:
       return "light";
+    case HELPER_CLASS_ID:
+      return "helper object";
     case CTRL_FLOAT_CLASS_ID:
     case CTRL_POINT3_CLASS_ID:
       return "controller";

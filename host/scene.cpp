@@ -295,6 +295,29 @@ std::vector<HostNode*> Scene::AllNodes() const {
   return out;
 }
 
+bool Scene::Contains(INode* node) const {
+  // A sound tree is never deeper than it has nodes; the bound stops a loop.
+  const size_t bound = AllNodes().size();
+  for (size_t depth = 0; node && depth <= bound; ++depth) {
+    if (node == Root()) return true;
+    node = node->GetParentNode();
+  }
+  return false;
+}
+
+bool Scene::DeleteNode(HostNode* node) {
+  if (!node || node->IsRootNode() || !Contains(node)) return false;
+  auto* parent = static_cast<HostNode*>(node->GetParentNode());
+  ReferenceHolder keep(node);
+  while (node->NumberOfChildren() > 0) {
+    parent->AttachChild(static_cast<HostNode*>(node->GetChildNode(0)));
+  }
+  if (cameraNode == node) cameraNode = nullptr;
+  parent->DetachChild(node);
+  node->DeleteMe();
+  return true;
+}
+
 HostNode* Scene::FindNode(const std::string& name) const {
   for (HostNode* n : AllNodes()) {
     if (name == n->GetName()) return n;

@@ -212,6 +212,12 @@ class Scene {
   HostNode* FindNode(const std::string& name) const;
   // Every node but the root, depth first in child order.
   std::vector<HostNode*> AllNodes() const;
+  // True when `node` is under this scene's root.
+  bool Contains(INode* node) const;
+  // Takes `node` out of the scene: its children move to its parent, and
+  // the node is deleted (references to it elsewhere are cleared). False,
+  // with nothing changed, for the root or a node not in this scene.
+  bool DeleteNode(HostNode* node);
   // The node that carries the active camera, or null.
   HostNode* cameraNode = nullptr;
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <unordered_set>
 
+#include "host/host_interface.h"
 #include "host/scene_limits.h"
 #include "host/scene_loader.h"
 #include "sdk/atomic_file.h"
@@ -183,7 +184,34 @@ std::unique_ptr<Scene> DeserializeScene(std::span<const uint8_t> bytes, const st
   return scene;
 }
 
+namespace {
+
+// While a file operation runs, the host's interface works on the scene it
+// saves or merges into, so that plug-ins handling the file notifications
+// (through GetCOREInterface) see that scene's effects and nodes. Another
+// kind of core interface (a test's) is left as it is.
+class SceneInUse {
+ public:
+  explicit SceneInUse(Scene& scene) : ip_(dynamic_cast<HostInterface*>(GetCOREInterface())) {
+    if (!ip_) return;
+    previous_ = ip_->GetScene();
+    ip_->SetScene(&scene);
+  }
+  ~SceneInUse() {
+    if (ip_) ip_->SetScene(previous_);
+  }
+  SceneInUse(const SceneInUse&) = delete;
+  SceneInUse& operator=(const SceneInUse&) = delete;
+
+ private:
+  HostInterface* ip_;
+  Scene* previous_ = nullptr;
+};
+
+}  // namespace
+
 bool SaveSceneFile(Scene& scene, const std::string& path, std::string* error) {
+  SceneInUse inUse(scene);
   BroadcastNotification(NOTIFY_FILE_PRE_SAVE, const_cast<std::string*>(&path));
   std::vector<uint8_t> bytes;
   std::string why;
@@ -233,6 +261,7 @@ int mergeInto(Scene& into, Scene& from) {
 
 int MergeSceneFiles(Scene& scene, std::span<const std::string> paths,
                     std::vector<std::string>* warnings, std::vector<std::string>* errors) {
+  SceneInUse inUse(scene);
   BroadcastNotification(NOTIFY_MERGE_BATCH_BEGIN);
   int merged = 0;
   for (const std::string& path : paths) {

@@ -48,6 +48,8 @@ std::unique_ptr<Scene> OpenSceneFile(const std::string& path, std::vector<std::s
 //   NOTIFY_MERGE_HANDLED (101) when the file brought no nodes (it could not
 //   be read, or had none: there is nothing for merge handlers to do), then
 //   NOTIFY_FILE_POST_MERGE (12).
+// While saving and merging, a HostInterface installed as the core
+// interface works on `scene`, so handlers of these notifications see it.
 // Answers the number of nodes merged; messages of unreadable files go to
 // `errors` (the other files are still merged).
 int MergeSceneFiles(Scene& scene, std::span<const std::string> paths,

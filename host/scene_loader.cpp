@@ -176,10 +176,10 @@ void SceneReader::ReadEnvironment(const json& j, const JsonPath& at) {
 
 void SceneReader::ReadNode(const json& j, const JsonPath& at) {
   reader_.ExpectObject(j, at, "a node {\"name\": ...}");
-  reader_.CheckKeys(
-      j, at,
-      {"name", "mesh", "position", "rotation", "scale", "material", "objectID", "renderable",
-       "visibility", "primaryVisibility", "secondaryVisibility", "group", "children"});
+  reader_.CheckKeys(j, at,
+                    {"name", "mesh", "object", "position", "rotation", "scale", "material",
+                     "objectID", "renderable", "visibility", "primaryVisibility",
+                     "secondaryVisibility", "group", "children"});
   const json* name = Find(j, "name");
   if (!name) reader_.Fail(at, "missing \"name\"");
   HostNode* node = scene_.CreateNode(reader_.String(*name, at.Key("name")));
@@ -187,8 +187,9 @@ void SceneReader::ReadNode(const json& j, const JsonPath& at) {
   bool group = false;
   if (const json* g = Find(j, "group")) group = reader_.Bool(*g, at.Key("group"));
   if (group) {
-    for (const char* key : {"mesh", "material"}) {
-      if (Find(j, key)) reader_.Fail(at.Key(key), "a group has no mesh or material of its own");
+    for (const char* key : {"mesh", "object", "material"}) {
+      if (Find(j, key))
+        reader_.Fail(at.Key(key), "a group has no mesh, object or material of its own");
     }
     if (!Find(j, "children")) reader_.Fail(at, "a group needs \"children\": [node names]");
     node->groupHead = true;
@@ -196,6 +197,12 @@ void SceneReader::ReadNode(const json& j, const JsonPath& at) {
     reader_.Fail(at.Key("children"), "only groups have children; add \"group\": true");
   }
   if (const json* m = Find(j, "mesh")) ReadMesh(*m, at.Key("mesh"), node);
+  if (const json* o = Find(j, "object")) {
+    // Helper objects (the plug-ins' own, by class); they render nothing.
+    if (Find(j, "mesh"))
+      reader_.Fail(at.Key("object"), "a node shows a mesh or an object, not both");
+    node->SetObject(binder_.MakeObject(*o, at.Key("object"), {HELPER_CLASS_ID}));
+  }
   if (const json* v = Find(j, "position"))
     ReadTransformPart(*v, at.Key("position"), node, Part::kPosition);
   if (const json* v = Find(j, "rotation"))

@@ -327,6 +327,17 @@ TEST_F(SceneLoaderTest, MalformedInputsNameThePathAndWhatWasExpected) {
        "nodes[0].mesh: "},
       {"mesh with file and primitive", [](json& d) { d["nodes"][0]["mesh"]["file"] = "a.obj"; },
        "nodes[0].mesh: expected either \"primitive\" or \"file\""},
+      {"mesh and object",
+       [](json& d) {
+         d["nodes"][0]["object"] = {{"class", "Test_Map"}};
+       },
+       "nodes[0].object: a node shows a mesh or an object, not both"},
+      {"object that is no helper",
+       [](json& d) {
+         d["nodes"][0].erase("mesh");
+         d["nodes"][0]["object"] = {{"class", "Test_Map"}};
+       },
+       "nodes[0].object.class: \"Test_Map\" is a map; expected a helper object"},
       {"duplicate material name", [](json& d) { d["materials"][1]["name"] = "Clay"; },
        "materials[1].name: the name \"Clay\" is defined already at materials[0]"},
       {"duplicate node name", [](json& d) { d["nodes"][1]["name"] = "Box"; },

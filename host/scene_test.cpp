@@ -58,5 +58,32 @@ TEST(Scene, NodesKnowTheirParentsAndMoveBetweenThem) {
   EXPECT_EQ(child->GetNodeTM(0).GetTrans(), Point3(1, 2, 0));
 }
 
+TEST(Scene, DeletingANodeFreesItAndItsObjectAndKeepsItsChildren) {
+  const int before = TestTarget::Alive();
+  Scene scene;
+  HostNode* group = scene.CreateNode("Group");
+  HostNode* doomed = scene.CreateNode("Doomed", group);
+  HostNode* child = scene.CreateNode("Child", doomed);
+  doomed->SetObject(new TestTarget);
+  // Something else that referenced the node loses that reference.
+  auto* watcher = new TestTarget(1);
+  watcher->ReplaceReference(0, doomed);
+  scene.Library().Append(watcher);
+
+  EXPECT_TRUE(scene.DeleteNode(doomed));
+  EXPECT_EQ(scene.FindNode("Doomed"), nullptr);
+  EXPECT_EQ(child->GetParentNode(), group);
+  EXPECT_EQ(watcher->GetReference(0), nullptr);
+  EXPECT_EQ(TestTarget::Alive(), before + 1);  // the watcher only
+
+  Scene other;
+  HostNode* elsewhere = other.CreateNode("Elsewhere");
+  EXPECT_FALSE(scene.DeleteNode(elsewhere));
+  EXPECT_FALSE(scene.DeleteNode(scene.Root()));
+  EXPECT_FALSE(scene.DeleteNode(nullptr));
+  EXPECT_EQ(other.FindNode("Elsewhere"), elsewhere);
+  EXPECT_EQ(scene.AllNodes(), (std::vector<HostNode*>{group, child}));
+}
+
 }  // namespace
 }  // namespace host

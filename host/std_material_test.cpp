@@ -294,7 +294,7 @@ TEST_F(StdMtlTest, RequirementsFollowTheSettingsAndTheMapsThatAreOn) {
   EXPECT_EQ(mtl->Requirements(0), MTLREQ_BUMP) << "noise reads object XYZ";
   pb->SetValue(kSmBumpMapOn, 0, false);
   pb->SetValue(kSmOpacityMap, 0, Solid({1, 1, 1}));
-  pb->SetValue(kSmReflectionMap, 0, NewDefaultStdCubic());
+  pb->SetValue(kSmReflectionMap, 0, static_cast<Texmap*>(new StdCubic()));
   EXPECT_EQ(mtl->Requirements(0), MTLREQ_TRANSP | MTLREQ_UV | MTLREQ_AUTOREFLECT);
   std::vector<int> channels;
   mtl->LocalMappingsRequired(0, channels);

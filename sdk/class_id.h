@@ -58,3 +58,6 @@ inline constexpr Class_ID STANDARD_MATERIAL_CLASS_ID(0x6A170105, 0x2B4E0002);
 // The host's standard texture-coordinate generator (NewDefaultStdUVGen makes
 // one through the class directory).
 inline constexpr Class_ID STANDARD_UVGEN_CLASS_ID(0x6A170101, 0x2B4E0002);
+// The host's standard reflect/refract map (NewDefaultStdCubic makes one
+// through the class directory).
+inline constexpr Class_ID STANDARD_CUBIC_CLASS_ID(0x6A170107, 0x2B4E0002);

@@ -35,6 +35,8 @@ class INode : public ReferenceTarget {
   virtual Mtl* GetMtl() = 0;
   virtual void SetMtl(Mtl* mtl) = 0;
   virtual Color GetWireColor() = 0;
+  // True while the node is selected in the host's viewports.
+  virtual bool Selected() { return false; }
 
   // The object id written to the G-buffer (0 = none).
   virtual int GetGBufID() = 0;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "sdk/interval.h"
 
@@ -27,6 +28,31 @@ enum class MessageIcon { Information, Warning, Error, Question };
 enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
 // What the user answered in a message box.
 enum MessageResult : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+
+// One question of a merge dialog: what becomes of an incoming item (a line
+// effect that arrived with merged objects), the position-th of count.
+struct MergeQuestion {
+  std::string title;
+  std::string incomingName;
+  int position = 1;  // from 1
+  int count = 1;
+  // The names of the scene's own items the incoming one may join.
+  std::vector<std::string> existingNames;
+  // False: the list of existing items and the merge-by-name box are disabled.
+  bool canChooseExisting = false;
+  // False: the apply-to-remaining box is disabled.
+  bool canApplyToRemaining = false;
+};
+
+// The dialog's state: filled with what the dialog opens with, changed to
+// what the user chose.
+struct MergeAnswer {
+  enum Choice : int { kAdd = 0, kMergeInto = 1, kDrop = 2 };
+  int choice = kAdd;
+  int existingIndex = 0;  // the chosen item of existingNames
+  bool mergeByName = false;
+  bool applyToRemaining = false;
+};
 
 class Interface {
  public:
@@ -54,6 +80,29 @@ class Interface {
   // the button chosen; without a user the default answer is IDOK / IDYES.
   virtual int MessageBox(const char* text, const char* caption, MessageIcon icon,
                          MessageButtons buttons = MessageButtons::Ok) = 0;
+
+  // The scene's root node; null when the host has no scene.
+  virtual INode* GetRootNode() { return nullptr; }
+  // Appends `effect` to the scene's render effects; false when there is no
+  // scene or the effect is in the list already.
+  virtual bool AddEffect(Effect* effect) {
+    (void)effect;
+    return false;
+  }
+  // Deletes `node` from the scene; its children move to its parent. The
+  // node's object goes with it when nothing else references it. False when
+  // the node is not in the scene (or is its root).
+  virtual bool DeleteNode(INode* node) {
+    (void)node;
+    return false;
+  }
+  // Shows a modal merge dialog with `answer` as its opening state; answers
+  // false when the user cancelled it (then `answer` is not to be used).
+  // Without a user the opening state is the answer.
+  virtual bool AskMergeChoice(const MergeQuestion& question, MergeAnswer& answer) {
+    (void)question, (void)answer;
+    return true;
+  }
 
   // The flag the user sets to stop a render; long work polls it.
   virtual bool GetCancel() = 0;

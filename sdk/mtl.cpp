@@ -34,6 +34,11 @@ Mtl* NewDefaultStdMat() {
   return made ? dynamic_cast<Mtl*>(static_cast<ReferenceTarget*>(made)) : nullptr;
 }
 
+Texmap* NewDefaultStdCubic() {
+  void* made = CreateInstance(TEXMAP_CLASS_ID, STANDARD_CUBIC_CLASS_ID);
+  return made ? dynamic_cast<Texmap*>(static_cast<ReferenceTarget*>(made)) : nullptr;
+}
+
 StdUVGen* NewDefaultStdUVGen() {
   void* made = CreateInstance(UVGEN_CLASS_ID, STANDARD_UVGEN_CLASS_ID);
   return made ? dynamic_cast<StdUVGen*>(static_cast<ReferenceTarget*>(made)) : nullptr;

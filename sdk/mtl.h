@@ -262,7 +262,8 @@ class Shader : public ReferenceTarget {
 // the class directory (STANDARD_MATERIAL_CLASS_ID), so plug-ins reach the
 // host's class without linking the host; null where no host registered it.
 Mtl* NewDefaultStdMat();
-// The host's standard reflect/refract map, likewise new; the host provides it.
+// The host's standard reflect/refract map, likewise new and made through the
+// class directory (STANDARD_CUBIC_CLASS_ID); null where no host registered it.
 Texmap* NewDefaultStdCubic();
 // The host's standard texture-coordinate generator at its defaults (map
 // channel 1), likewise new and made through the class directory

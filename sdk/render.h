@@ -18,6 +18,7 @@ class Mesh;
 class Mtl;
 class IRenderElement;
 class LightDesc;
+class SubRendParams;
 
 inline constexpr int PROJ_PERSPECTIVE = 0;
 inline constexpr int PROJ_PARALLEL = 1;
@@ -154,10 +155,34 @@ class SubRendParams {
 class RenderMapsContext {
  public:
   virtual ~RenderMapsContext() = default;
+  // The node whose maps are being built, and its render instance's index.
   virtual INode* GetNode() = 0;
   virtual int NodeRenderID() = 0;
   virtual TimeValue CurrentTime() = 0;
+  // The frame's context; null outside a render.
   virtual RenderGlobalContext* GetGlobalContext() = 0;
+  // The frame's own view parameters (left as they are without any).
+  virtual void GetCurrentViewParams(ViewParams& vp);
+  // The frame's device size and aspect as the parameters of a full view.
+  virtual void GetSubRendParams(SubRendParams& srp);
+  // The sub-material whose maps are built; -1 for the node's material.
+  virtual int SubMtlIndex() { return -1; }
+  // The camera-space plane of a flat object's faces of material `mtlNum`;
+  // false when they do not lie in one plane (or the host does not tell).
+  virtual bool FindMtlPlane(int mtlNum, Point4& plane) {
+    (void)mtlNum, (void)plane;
+    return false;
+  }
+  // The device box of the faces of material `mtlNum`; empty when unknown.
+  virtual Box2 FindMtlScreenBox(int mtlNum) {
+    (void)mtlNum;
+    return {};
+  }
+  // Boxes of the node's mesh in object and in camera space, and its
+  // object-to-world transform (identity and empty boxes without an instance).
+  virtual Box3 ObjectSpaceBoundingBox();
+  virtual Box3 CameraSpaceBoundingBox();
+  virtual Matrix3 ObjectToWorldTM();
   // Renders the scene from `vp` into `bm` (without the current node when
   // the map asks so); false when the render was cancelled.
   virtual bool Render(Bitmap* bm, ViewParams& vp, SubRendParams& srp,

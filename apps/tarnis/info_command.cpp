@@ -31,6 +31,9 @@ void DescribeNode(std::ostream& out, host::HostNode* node) {
         << geom->mesh.getNumFaces() << " faces";
   } else if (node->IsGroupHead()) {
     out << "  group of " << node->NumberOfChildren();
+  } else if (ReferenceTarget* object = node->GetObjectRef();
+             object && object->SuperClassID() == HELPER_CLASS_ID) {
+    out << "  helper " << host::ClassLabel(object);
   }
   if (Mtl* mtl = node->GetMtl()) out << ", material " << mtl->GetName();
   if (node->GetGBufID() != 0) out << ", object id " << node->GetGBufID();

@@ -3,6 +3,7 @@
 #include "tarnis/common/shape_control_class_desc.h"
 #include "tarnis/line/brush/brush_class_desc.h"
 #include "tarnis/line/effect/line_manager_class_desc.h"
+#include "tarnis/line/effect/line_ref_tex_class_desc.h"
 #include "tarnis/line/effect/line_set_class_desc.h"
 #include "tarnis/line/effect/line_setting_class_desc.h"
 #include "tarnis/material/tarmat_class_desc.h"
@@ -11,12 +12,13 @@
 #include "tarnis/output/file_out_class_desc.h"
 #include "tarnis/output/line_render_element_class_desc.h"
 #include "tarnis/output/mat_render_element_class_desc.h"
+#include "tarnis/plugin/line_merge_helper_class_desc.h"
 #include "tarnis/stroke/stroke_class_desc.h"
 
 namespace tarnis {
 
 const std::vector<ClassDesc2*>& ClassTable() {
-  // Filled in table order as the classes land: stroke map, toon material,
+  // In table order: stroke map, toon material,
   // stroke holder, material extension, line effect, line set, brush, line
   // setting, extension shader, shape control, extension holder, line render
   // element, line reflection map, line merge helper, vector output, material
@@ -25,8 +27,8 @@ const std::vector<ClassDesc2*>& ClassTable() {
       GetStrokeDesc(),         GetTarmatDesc(),       GetStrokeHolderDesc(),   GetTarmatExtDesc(),
       GetLineManagerDesc(),    GetLineSetDesc(),      GetBrushDesc(),
       GetLineSettingDesc(),    GetTarmatExtShaderDesc(), GetQvPolygonCtrlDesc(),
-      GetTarmatExtHolderDesc(), GetLineFxRenderElementDesc(), GetFileOutDesc(),
-      GetMatRenderElementDesc()};
+      GetTarmatExtHolderDesc(), GetLineFxRenderElementDesc(), GetLineRefTexDesc(),
+      GetLineMergeHelperDesc(), GetFileOutDesc(),     GetMatRenderElementDesc()};
   return table;
 }
 

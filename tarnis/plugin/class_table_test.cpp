@@ -36,6 +36,8 @@ constexpr Row kTable[] = {
     {"QvPolygonCtrl", REF_TARGET_CLASS_ID, 0x54022257, 0x0814EBFB, false},
     {"Tarnis_MaterialExtHolder", MATERIAL_CLASS_ID, 0x54022257, 0x0814EC6D, false},
     {"Tarnis_Line_Render_Element", RENDER_ELEMENT_CLASS_ID, 0x54022257, 0x08140726, true},
+    {"Tarnis_LineRefTex", TEXMAP_CLASS_ID, 0x54022257, 0x0814ED97, true},
+    {"Tarnis_LineMergeHelper", HELPER_CLASS_ID, 0x54022257, 0x08141254, true},
     {"Tarnis_FileOut", RENDER_EFFECT_CLASS_ID, 0x8EFB0A76, 0xB9BAC05D, true},
     {"Tarnis_Mat_Render_Element", RENDER_ELEMENT_CLASS_ID, 0x54022257, 0x08140115, false},
 };

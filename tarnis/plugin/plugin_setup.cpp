@@ -11,12 +11,14 @@
 #include "tarnis/common/ini_values.h"
 #include "tarnis/line/brush/brush_params.h"
 #include "tarnis/line/effect/line_manager.h"
+#include "tarnis/line/effect/line_ref_tex.h"
 #include "tarnis/line/effect/param_linking.h"
 #include "tarnis/line/effect/setting_holder.h"
 #include "tarnis/line/engine/line_engine.h"
 #include "tarnis/material/grad_settings.h"
 #include "tarnis/material/tarmat.h"
 #include "tarnis/plugin/class_table.h"
+#include "tarnis/plugin/line_merge.h"
 #include "tarnis/plugin/param_set_clipboard.h"
 #include "tarnis/stroke/stroke_params.h"
 
@@ -107,6 +109,8 @@ void PluginSetup::LoadDefaults() {
   LoadBrushDefaults(brush);
   IniHandler stroke(FileIn(dir, kStrokeIniFile));
   LoadStrokeDefaults(stroke);
+  IniHandler lineRefTex(FileIn(dir, kLineRefTexIniFile));
+  LoadLineRefTexDefaults(lineRefTex);
   ReloadGradationDefaults();
   const std::string generalPath = FileIn(dir, kTarnisIniFile);
   SayIfUnreadable(generalPath);
@@ -122,6 +126,7 @@ void PluginSetup::RegisterHandlers() {
   for (int code : {NOTIFY_SYSTEM_PRE_RESET, NOTIFY_FILE_PRE_OPEN, NOTIFY_SYSTEM_PRE_NEW}) {
     RegisterNotification(OnSceneChange, this, code);
   }
+  RegisterLineMergeNotifications();
   RegisterParamLinkingNotifications();
   registered_ = true;
 }

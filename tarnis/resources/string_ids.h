@@ -20,6 +20,10 @@ inline constexpr int kStrMaterialExtClassName = 200;
 inline constexpr int kStrMaterialExtHolderClassName = 289;
 inline constexpr int kStrStrokeHolderClassName = 390;
 inline constexpr int kStrExtShaderClassName = 30563;
+// The line reflection map: its class name and the titles of its two panels.
+inline constexpr int kStrLineRefTexClassName = 400;
+inline constexpr int kStrRefTexBasicRollout = 401;
+inline constexpr int kStrRefTexColorRangeRollout = 402;
 
 // Render elements: class names and the parameters every element has.
 inline constexpr int kStrLineElementClassName = 800;
@@ -86,5 +90,9 @@ inline constexpr int kStrDrawingLines = 677;
 // Line-set files: what a failed read tells after the file's name and the
 // problem.
 inline constexpr int kStrLineSetLeftAsItWas = 610;
+
+// The line merge helper: its class name and the title of its merge dialog.
+inline constexpr int kStrLineMergeHelperClassName = 1000;
+inline constexpr int kStrLineMergeTitle = 1002;
 
 }  // namespace tarnis

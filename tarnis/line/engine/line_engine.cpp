@@ -12,6 +12,7 @@
 #include "tarnis/line/effect/line_manager.h"
 #include "tarnis/line/effect/line_set.h"
 #include "tarnis/line/engine/frame_gathering.h"
+#include "tarnis/line/frame/line_progress.h"
 #include "tarnis/line/output/edge_svg.h"
 #include "tarnis/line/output/vector_sinks.h"
 #include "tarnis/resources/string_ids.h"
@@ -30,10 +31,11 @@ std::unique_ptr<std::mutex>& motionLockStorage() {
 // composited first, then visible lines, over the bitmap (unless
 // `elementOnly`) and into the line render elements of gc. With
 // `reuseLinks`, jobs keep the chains of their last linking while their link
-// parameters are unchanged.
+// parameters are unchanged. Only the frame's own pass (`feedSinks`) hands
+// its strokes to the vector outputs: a map's sub-view is not the frame.
 void drawLines(LineEngine& engine, LineManager& effect, const EffectValues& values, TimeValue t,
                Bitmap* bitmap, RenderGlobalContext* gc, CheckAbortCallback* abort, bool elementOnly,
-               bool reuseLinks) {
+               bool reuseLinks, bool feedSinks) {
   if (!bitmap || engine.Jobs().empty()) return;
   const FrameGeometry& frame = engine.Frame();
   GatherJobRecords(effect, engine.Jobs(), t, frame.view.options);
@@ -45,7 +47,7 @@ void drawLines(LineEngine& engine, LineManager& effect, const EffectValues& valu
     return;
   }
   JobDrawContext ctx = tools.Context(frame, t, abort);
-  ctx.sinks = &VectorSinks();
+  ctx.sinks = feedSinks ? &VectorSinks() : nullptr;
   ctx.resolve = [&pass](const LineCanvas& canvas, int blend) {
     pass.Resolve(canvas, pass.AddDescriptor(BlendDescriptor{blend}));
   };
@@ -201,7 +203,8 @@ void RenderLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalC
   } else {
     if (!engine.Prepare(effect, *gc, &opts, outside)) return;
     engine.Detect(abort);
-    const std::string dumpPath = EdgeDumpPath(effect, t);
+    // The inspection dump shows the frame's own edges, never a map's sub-view.
+    const std::string dumpPath = options ? std::string() : EdgeDumpPath(effect, t);
     if (!dumpPath.empty() && !engine.Aborted()) {
       std::string error;
       if (!WriteEdgeSvg(engine.Jobs(), engine.Frame(), dumpPath, &error)) {
@@ -213,7 +216,30 @@ void RenderLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalC
   // Drawing a frame whose geometry was kept (the effect applied again after
   // a brush or setting change) keeps the chains whose link parameters did
   // not change.
-  drawLines(engine, effect, *values, t, bitmap, gc, abort, elementOnly, keepGeometry);
+  drawLines(engine, effect, *values, t, bitmap, gc, abort, elementOnly, keepGeometry, !options);
+}
+
+void RenderMapLines(Bitmap* bitmap, RenderGlobalContext& gc, const LineDrawOptions& options,
+                    DetectionStats* stats) {
+  Interface* ip = GetCOREInterface();
+  DummyCheckAbort neverAbort;
+  for (int i = 0; i < ip->NumEffects(); ++i) {
+    auto* lm = dynamic_cast<LineManager*>(ip->GetEffect(i));
+    if (!lm || !lm->Active(gc.time)) continue;
+    LineRenderState& state = lm->RenderState();
+    std::lock_guard<std::recursive_mutex> guard(state.lock);
+    RenderLines(*lm, gc.time, bitmap, &gc, &neverAbort, &options, false);
+    if (!state.engine) continue;
+    if (stats) {
+      const DetectionStats& s = state.engine->Stats();
+      stats->edgesVisited += s.edgesVisited;
+      stats->crossingsVisited += s.crossingsVisited;
+      stats->instancePairs += s.instancePairs;
+    }
+    // The sub-view's geometry is of no use to the frame: the frame's own
+    // pass prepares its geometry again.
+    state.engine->ReleaseFrame();
+  }
 }
 
 void ApplyLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalContext* gc,

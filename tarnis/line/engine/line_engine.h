@@ -81,6 +81,15 @@ float ReferenceScale(int width, int height);
 void RenderLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalContext* gc,
                  CheckAbortCallback* abort, const LineDrawOptions* options, bool reuse);
 
+// The lines of a map's sub-view (reflections, refractions): runs the driver
+// of every line effect of the scene that is active at gc.time with
+// `options`, drawing into `bitmap` as seen through gc, with an abort
+// callback that never aborts, then releases the effect's frame data. The
+// vector outputs and the inspection dumps are not fed; only the frame's own
+// pass does that. Adds each pass's detection counts to `stats` when given.
+void RenderMapLines(Bitmap* bitmap, RenderGlobalContext& gc, const LineDrawOptions& options,
+                    DetectionStats* stats = nullptr);
+
 // The effect's pass over a rendered frame: the vector outputs are told of
 // the frame, the driver runs, and the outputs are told the pass ended.
 void ApplyLines(LineManager& effect, TimeValue t, Bitmap* bitmap, RenderGlobalContext* gc,
