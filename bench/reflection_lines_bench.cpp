@@ -60,9 +60,9 @@ int main(int argc, char** argv) {
                : std::string(TARNIS_SOURCE_DIR) + "/examples/reflections/reflections.json";
   host::HostInterface ip(nullptr);
   SetCOREInterface(&ip);
+  ip.SetShowProgress(false);
   host::RegisterHostClasses();
   for (ClassDesc2* cd : tarnis::ClassTable()) GetClassDirectory().AddClass(cd);
-  GetClassDirectory().AddClass(tarnis::GetLineRefTexDesc());
   std::string error;
   std::vector<std::string> warnings;
   std::unique_ptr<host::Scene> scene = host::LoadSceneFile(path, &warnings, &error);

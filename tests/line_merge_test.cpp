@@ -63,7 +63,6 @@ class LineMerge : public ::testing::Test {
   static void SetUpTestSuite() {
     host::RegisterHostClasses();
     for (ClassDesc2* cd : tarnis::ClassTable()) GetClassDirectory().AddClass(cd);
-    GetClassDirectory().AddClass(tarnis::GetLineMergeHelperDesc());
     tarnis::RegisterLineMergeNotifications();
   }
 

@@ -35,7 +35,6 @@ class Reflections : public ::testing::Test {
     SetCOREInterface(ip.get());
     host::RegisterHostClasses();
     for (ClassDesc2* cd : tarnis::ClassTable()) GetClassDirectory().AddClass(cd);
-    GetClassDirectory().AddClass(tarnis::GetLineRefTexDesc());
     std::string error;
     std::vector<std::string> warnings;
     scene = host::LoadSceneFile(kExample, &warnings, &error);
