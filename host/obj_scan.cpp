@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace host {
 namespace {
@@ -14,16 +17,64 @@ class Words {
  public:
   explicit Words(std::string_view line) : rest_(line) {}
   std::string_view Next() {
-    const size_t b = rest_.find_first_not_of(" \t\r\f\v");
-    if (b == std::string_view::npos) return rest_ = {};
-    const size_t e = std::min(rest_.find_first_of(" \t\r\f\v", b), rest_.size());
-    std::string_view word = rest_.substr(b, e - b);
+    size_t b = 0;
+    while (b < rest_.size() && IsSpace(rest_[b])) ++b;
+    size_t e = b;
+    while (e < rest_.size() && !IsSpace(rest_[e])) ++e;
+    const std::string_view word = rest_.substr(b, e - b);
     rest_.remove_prefix(e);
     return word;
   }
 
  private:
+  // The separators of an OBJ line (lines end at '\n').
+  static bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
+  }
+
   std::string_view rest_;
+};
+
+// The lines of a file, split at '\n' as std::getline splits them (a last
+// line without '\n' counts, the empty rest after a final '\n' does not),
+// read a block at a time. A read error ends the lines.
+class LineReader {
+ public:
+  explicit LineReader(std::FILE* file) : file_(file), buffer_(kBlock) {}
+
+  bool Next(std::string_view& line) {
+    for (;;) {
+      const char* start = buffer_.data() + pos_;
+      if (const void* nl = std::memchr(start, '\n', end_ - pos_)) {
+        const size_t length = static_cast<size_t>(static_cast<const char*>(nl) - start);
+        line = std::string_view(start, length);
+        pos_ += length + 1;
+        return true;
+      }
+      if (done_) {
+        if (pos_ == end_) return false;
+        line = std::string_view(start, end_ - pos_);
+        pos_ = end_;
+        return true;
+      }
+      // Keep the unfinished line and read on behind it.
+      std::memmove(buffer_.data(), start, end_ - pos_);
+      end_ -= pos_;
+      pos_ = 0;
+      if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+      const size_t n = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+      done_ = n == 0;
+      end_ += n;
+    }
+  }
+
+ private:
+  static constexpr size_t kBlock = size_t{1} << 20;
+
+  std::FILE* file_;
+  std::vector<char> buffer_;
+  size_t pos_ = 0, end_ = 0;
+  bool done_ = false;
 };
 
 float ParseFloat(std::string_view word) {
@@ -49,11 +100,12 @@ struct Counts {
 
 // First pass: how many of each list the file has, whether it has `s`
 // statements, and its material names.
-Counts CountLists(std::istream& in, bool& anyLabel, size_t& materialNames) {
+Counts CountLists(std::FILE* file, bool& anyLabel, size_t& materialNames) {
   Counts total;
   std::unordered_set<std::string> names;
-  std::string line;
-  while (std::getline(in, line)) {
+  LineReader lines(file);
+  std::string_view line;
+  while (lines.Next(line)) {
     Words words(line);
     const std::string_view key = words.Next();
     if (key == "v") ++total.n[kPosition];
@@ -148,18 +200,19 @@ class Scanner {
 
 bool ScanObj(const std::string& path, ObjScan& out, std::string* error) {
   out = ObjScan();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                       &std::fclose);
+  if (!file) {
     if (error) *error = "cannot be read";
     return false;
   }
   bool anyLabel = false;
-  const Counts total = CountLists(in, anyLabel, out.materialNames);
-  in.clear();
-  in.seekg(0);
+  const Counts total = CountLists(file.get(), anyLabel, out.materialNames);
+  std::rewind(file.get());
   Scanner scanner(out, total, anyLabel);
-  std::string line;
-  for (size_t number = 1; std::getline(in, line); ++number) scanner.Line(line, number);
+  LineReader lines(file.get());
+  std::string_view line;
+  for (size_t number = 1; lines.Next(line); ++number) scanner.Line(line, number);
   scanner.Finish();
   return true;
 }
