@@ -26,7 +26,7 @@ namespace host {
 // when none is known. Null arguments count as unset.
 std::string SettingsDirFor(const char* tarnisHome, const char* xdgConfigHome, const char* home);
 
-class HostInterface : public Interface {
+class HostInterface : public Interface, public SceneUser {
  public:
   // `scene` may be null (no effects, no nodes) and must outlive this
   // object. Progress and messages go to `out`, drawn as a bar when it is a
@@ -35,8 +35,8 @@ class HostInterface : public Interface {
   // Like the above with the bar decided by the caller (tests).
   HostInterface(Scene* scene, std::FILE* out, bool terminal, ProgressDisplay::Clock clock);
 
-  void SetScene(Scene* scene) { scene_ = scene; }
-  Scene* GetScene() const { return scene_; }
+  void SetScene(Scene* scene) override { scene_ = scene; }
+  Scene* GetScene() const override { return scene_; }
 
   TimeValue GetTime() override { return time_.load(); }
   void SetTime(TimeValue t) override { time_.store(t); }

@@ -241,4 +241,14 @@ class Scene {
   RefList* library_;
 };
 
+// A core interface that works on one scene at a time (the host's): saving
+// and merging point it at the scene they work on, so that plug-ins handling
+// the file notifications see that scene.
+class SceneUser {
+ public:
+  virtual ~SceneUser() = default;
+  virtual Scene* GetScene() const = 0;
+  virtual void SetScene(Scene* scene) = 0;
+};
+
 }  // namespace host

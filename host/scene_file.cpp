@@ -6,11 +6,11 @@
 #include <fstream>
 #include <unordered_set>
 
-#include "host/host_interface.h"
 #include "host/scene_limits.h"
 #include "host/scene_loader.h"
 #include "sdk/atomic_file.h"
 #include "sdk/hold.h"
+#include "sdk/interface.h"
 #include "sdk/notify.h"
 #include "sdk/ref_graph.h"
 
@@ -192,7 +192,7 @@ namespace {
 // kind of core interface (a test's) is left as it is.
 class SceneInUse {
  public:
-  explicit SceneInUse(Scene& scene) : ip_(dynamic_cast<HostInterface*>(GetCOREInterface())) {
+  explicit SceneInUse(Scene& scene) : ip_(dynamic_cast<SceneUser*>(GetCOREInterface())) {
     if (!ip_) return;
     previous_ = ip_->GetScene();
     ip_->SetScene(&scene);
@@ -204,7 +204,7 @@ class SceneInUse {
   SceneInUse& operator=(const SceneInUse&) = delete;
 
  private:
-  HostInterface* ip_;
+  SceneUser* ip_;
   Scene* previous_ = nullptr;
 };
 
