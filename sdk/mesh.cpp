@@ -12,10 +12,27 @@ void Mesh::setNumVerts(int n) {
   InvalidateNormals();
 }
 
+MeshMap& MeshMapTable::Get(int channel) {
+  const auto c = static_cast<size_t>(channel);
+  if (c >= maps_.size()) maps_.resize(c + 1);
+  if (!maps_[c]) maps_[c] = std::make_unique<MeshMap>();
+  return *maps_[c];
+}
+
+void MeshMapTable::copyFrom(const MeshMapTable& other) {
+  std::vector<std::unique_ptr<MeshMap>> copy(other.maps_.size());
+  for (size_t c = 0; c < copy.size(); ++c) {
+    if (other.maps_[c]) copy[c] = std::make_unique<MeshMap>(*other.maps_[c]);
+  }
+  maps_ = std::move(copy);
+}
+
 void Mesh::setNumFaces(int n) {
   TARNIS_CHECK(n >= 0) << "face count " << n;
-  for (MeshMap& m : maps_) {
-    if (m.IsUsed() && m.tf.size() == faces.size()) m.tf.resize(static_cast<size_t>(n));
+  for (int ch = 0; ch < static_cast<int>(maps_.Size()); ++ch) {
+    const MeshMap* found = maps_.Find(ch);
+    if (!found || !found->IsUsed() || found->tf.size() != faces.size()) continue;
+    maps_.Get(ch).tf.resize(static_cast<size_t>(n));
   }
   faces.resize(static_cast<size_t>(n));
   InvalidateNormals();
@@ -23,18 +40,20 @@ void Mesh::setNumFaces(int n) {
 
 bool Mesh::mapSupport(int channel) const {
   if (channel < 0 || channel >= MAX_MESHMAPS) return false;
-  const MeshMap& m = maps_[static_cast<size_t>(channel)];
-  return m.IsUsed() && m.tf.size() == faces.size();
+  const MeshMap* m = maps_.Find(channel);
+  return m && m->IsUsed() && m->tf.size() == faces.size();
 }
 
 MeshMap& Mesh::Map(int channel) {
   TARNIS_CHECK(channel >= 0 && channel < MAX_MESHMAPS) << "map channel " << channel;
-  return maps_[static_cast<size_t>(channel)];
+  return maps_.Get(channel);
 }
 
 const MeshMap& Mesh::Map(int channel) const {
   TARNIS_CHECK(channel >= 0 && channel < MAX_MESHMAPS) << "map channel " << channel;
-  return maps_[static_cast<size_t>(channel)];
+  static const MeshMap kUnused;
+  const MeshMap* m = maps_.Find(channel);
+  return m ? *m : kUnused;
 }
 
 void Mesh::setMapSupport(int channel, int numMapVerts) {
@@ -216,9 +235,10 @@ bool Mesh::Validate(std::string* why) const {
   for (size_t i = 0; i < verts.size(); ++i) {
     if (!IsFinite(verts[i])) return fail("vertex " + std::to_string(i) + " is not a finite number");
   }
-  for (int ch = 0; ch < MAX_MESHMAPS; ++ch) {
-    const MeshMap& m = maps_[static_cast<size_t>(ch)];
-    if (!m.IsUsed()) continue;
+  for (int ch = 0; ch < static_cast<int>(maps_.Size()); ++ch) {
+    const MeshMap* used = maps_.Find(ch);
+    if (!used || !used->IsUsed()) continue;
+    const MeshMap& m = *used;
     const std::string name = "map channel " + std::to_string(ch);
     if (m.tf.size() != faces.size())
       return fail(name + " has " + std::to_string(m.tf.size()) + " faces for " +

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "sdk/boxes.h"
@@ -46,6 +47,34 @@ struct MeshMap {
   std::vector<Point3> tv;  // map vertices (UVW)
   std::vector<TVFace> tf;  // one per mesh face when the channel is in use
   bool IsUsed() const { return !tf.empty(); }
+};
+
+// The map channels of a mesh, made on first use: most meshes use one or two
+// of the hundred, and a scene may hold many thousands of small meshes. A
+// channel, once made, stays at its address while others are added.
+class MeshMapTable {
+ public:
+  MeshMapTable() = default;
+  MeshMapTable(const MeshMapTable& other) { copyFrom(other); }
+  MeshMapTable& operator=(const MeshMapTable& other) {
+    if (this != &other) copyFrom(other);
+    return *this;
+  }
+  MeshMapTable(MeshMapTable&&) noexcept = default;
+  MeshMapTable& operator=(MeshMapTable&&) noexcept = default;
+
+  // The channel, made empty when it was not there.
+  MeshMap& Get(int channel);
+  // The channel, or nullptr when it was never made.
+  const MeshMap* Find(int channel) const {
+    const auto c = static_cast<size_t>(channel);
+    return c < maps_.size() ? maps_[c].get() : nullptr;
+  }
+  size_t Size() const { return maps_.size(); }
+
+ private:
+  void copyFrom(const MeshMapTable& other);
+  std::vector<std::unique_ptr<MeshMap>> maps_;
 };
 
 class Mesh {
@@ -96,7 +125,7 @@ class Mesh {
   std::vector<Face> faces;
 
  private:
-  std::vector<MeshMap> maps_ = std::vector<MeshMap>(MAX_MESHMAPS);
+  MeshMapTable maps_;
   // Per face corner, an index into normals_.
   std::vector<uint32_t> cornerNormal_;
   std::vector<Point3> normals_;

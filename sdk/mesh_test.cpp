@@ -211,6 +211,33 @@ TEST(MeshMaps, ChannelIsSupportedOnlyWithOneMapFacePerFace) {
   EXPECT_TRUE(m.mapSupport(MAX_MESHMAPS - 1));
 }
 
+TEST(MeshMaps, ChannelsAreMadeOnFirstUseAndCopiedWithTheMesh) {
+  Mesh m = MakeCube([](int) { return 1u; }, false);
+  const Mesh& view = m;
+  // Reading an unused channel makes nothing and sees an empty channel.
+  EXPECT_TRUE(view.Map(42).tv.empty());
+  EXPECT_FALSE(view.mapSupport(42));
+  // A channel keeps its address while higher channels are made.
+  m.setMapSupport(1, 3);
+  MeshMap& first = m.Map(1);
+  m.setMapSupport(MAX_MESHMAPS - 1, 2);
+  first.tv[2] = Point3(1, 2, 3);
+  EXPECT_EQ(m.Map(1).tv[2], Point3(1, 2, 3));
+
+  Mesh copy = m;
+  copy.Map(1).tv[2] = Point3(7, 7, 7);
+  EXPECT_EQ(m.Map(1).tv[2], Point3(1, 2, 3));  // the copy owns its channels
+  EXPECT_TRUE(copy.mapSupport(MAX_MESHMAPS - 1));
+  m = copy;
+  EXPECT_EQ(m.Map(1).tv[2], Point3(7, 7, 7));
+  // Validation reads every channel that was made.
+  copy.Map(MAX_MESHMAPS - 1).tf[0].t[1] = 5;
+  std::string why;
+  EXPECT_FALSE(copy.Validate(&why));
+  EXPECT_NE(why.find("map channel 99"), std::string::npos) << why;
+  EXPECT_TRUE(m.Validate());
+}
+
 TEST(MeshValidate, RejectsBrokenMeshesAndAcceptsAGoodOne) {
   struct Case {
     const char* name;

@@ -109,6 +109,7 @@ void PassBuffer::Clear() {
 }
 
 int PassBuffer::AddDescriptor(const BlendDescriptor& d) {
+  if (descriptors_.size() >= static_cast<size_t>(kMaxBlendDescriptors)) return -1;
   descriptors_.push_back(d);
   return static_cast<int>(descriptors_.size() - 1);
 }
@@ -117,6 +118,7 @@ void PassBuffer::Resolve(const LineCanvas& canvas, int descriptor) {
   TARNIS_CHECK(canvas.Width() == width_ && canvas.Height() == height_)
       << "canvas " << canvas.Width() << "x" << canvas.Height() << " resolved into a pass buffer "
       << width_ << "x" << height_;
+  if (descriptor < 0) return;  // the pass has no room for another descriptor
   TARNIS_CHECK(descriptor >= 0 && descriptor < static_cast<int>(descriptors_.size()))
       << "blend descriptor " << descriptor << " of " << descriptors_.size();
   tbb::parallel_for(tbb::blocked_range<int>(0, height_), [&](const tbb::blocked_range<int>& rows) {
@@ -193,8 +195,10 @@ void PassBuffer::emitFragments(int x, int y, int descriptor, const std::vector<K
   for (const KeySum& s : sums) {
     if (!(s.coverage > 0) || row.size() >= kMaxListItems) continue;
     try {
-      row.push_back(
-          {std::min(s.coverage, 1.0f), s.depth, s.key, descriptor, s.colourSum, s.weight, head});
+      // Rows grow by a quarter rather than doubling (see LineCanvas::fold).
+      if (row.size() == row.capacity()) row.reserve(row.size() + row.size() / 4 + 64);
+      row.emplace_back(std::min(s.coverage, 1.0f), s.depth, s.key, descriptor, s.colourSum,
+                       s.weight, head);
     } catch (const std::bad_alloc&) {
       continue;  // the fragment is dropped
     }

@@ -22,15 +22,31 @@ struct BlendDescriptor {
 };
 
 // One pixel's share of one job repetition for one order key.
+// The key and the descriptor share one word: a pass over a dense drawing
+// holds several fragments for every pixel.
 struct LineFragment {
-  float coverage = 0;  // 0..1
-  float depth = 0;     // camera depth of its strongest super-sample
-  int key = 0;         // order key of the kind of line
-  int descriptor = 0;  // index into the pass's blend descriptors
-  Color colourSum;     // sum of colour x coverage
-  float weight = 0;    // sum of coverage; colourSum / weight is the colour
-  int32_t next = -1;   // next fragment of the pixel (index in its row)
+  float coverage = 0;       // 0..1
+  float depth = 0;          // camera depth of its strongest super-sample
+  uint32_t key : 8;         // order key of the kind of line
+  uint32_t descriptor : 24; // index into the pass's blend descriptors
+  Color colourSum;          // sum of colour x coverage
+  float weight = 0;         // sum of coverage; colourSum / weight is the colour
+  int32_t next = -1;        // next fragment of the pixel (index in its row)
+
+  LineFragment() : key(0), descriptor(0) {}
+  LineFragment(float coverage_, float depth_, int key_, int descriptor_, const Color& colourSum_,
+               float weight_, int32_t next_)
+      : coverage(coverage_),
+        depth(depth_),
+        key(static_cast<uint32_t>(key_)),
+        descriptor(static_cast<uint32_t>(descriptor_)),
+        colourSum(colourSum_),
+        weight(weight_),
+        next(next_) {}
 };
+static_assert(sizeof(LineFragment) == 32);
+// Blend descriptors a pass can hold (the range of LineFragment::descriptor).
+inline constexpr int kMaxBlendDescriptors = 1 << 24;
 
 // Whether some enabled render element of gc receives the lines of a pass.
 bool ReceivesLines(RenderGlobalContext* gc);
@@ -45,7 +61,9 @@ class PassBuffer {
 
   // Drops the fragments and blend descriptors of the pass.
   void Clear();
-  // Adds the descriptor of a job repetition and answers its index.
+  // Adds the descriptor of a job repetition and answers its index, or -1
+  // when the pass holds kMaxBlendDescriptors already (Resolve then draws
+  // nothing for it).
   int AddDescriptor(const BlendDescriptor& d);
   const std::vector<BlendDescriptor>& Descriptors() const { return descriptors_; }
 

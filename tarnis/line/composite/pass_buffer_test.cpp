@@ -89,6 +89,25 @@ class ElementContext : public RenderGlobalContext {
   std::vector<std::unique_ptr<ReferenceHolder>> holders;
 };
 
+TEST(PassBuffer, APassFullOfDescriptorsDrawsNothingMoreInsteadOfMislabelling) {
+  LineCanvas canvas;
+  PassBuffer pass;
+  ASSERT_TRUE(canvas.Init(4, 4, 1, 1.0f));
+  ASSERT_TRUE(pass.Init(4, 4));
+  Dab(canvas, 1, 1, 0.5f, kGreen, 8, 2.0f);
+  for (int i = 0; i < kMaxBlendDescriptors - 1; ++i) pass.AddDescriptor({kNormal});
+  const int last = pass.AddDescriptor({3});
+  EXPECT_EQ(last, kMaxBlendDescriptors - 1);
+  pass.Resolve(canvas, last);
+  ASSERT_EQ(pass.FragmentCount(), 1u);
+  EXPECT_EQ(static_cast<int>(pass.FragmentsAt(1, 1).at(0).descriptor), last);
+  // One more does not fit the fragments' descriptor field: nothing is drawn
+  // rather than fragments tagged with another repetition's blend.
+  EXPECT_EQ(pass.AddDescriptor({3}), -1);
+  pass.Resolve(canvas, -1);
+  EXPECT_EQ(pass.FragmentCount(), 1u);
+}
+
 TEST(PassBuffer, OneSuperSamplePerPixelResolvesWithoutBlur) {
   LineCanvas canvas;
   PassBuffer pass;
@@ -102,8 +121,8 @@ TEST(PassBuffer, OneSuperSamplePerPixelResolvesWithoutBlur) {
   ASSERT_EQ(f.size(), 1u);
   EXPECT_FLOAT_EQ(f[0].coverage, 0.7f);
   EXPECT_FLOAT_EQ(f[0].depth, 4.0f);
-  EXPECT_EQ(f[0].key, 8);
-  EXPECT_EQ(f[0].descriptor, 1);
+  EXPECT_EQ(static_cast<int>(f[0].key), 8);
+  EXPECT_EQ(static_cast<int>(f[0].descriptor), 1);
   EXPECT_FLOAT_EQ(f[0].weight, 0.7f);
   EXPECT_EQ(f[0].colourSum, kGreen * 0.7f);
 }
@@ -168,7 +187,7 @@ TEST(PassBuffer, SoftLinesBlurIntoNeighbouringPixels) {
     ASSERT_EQ(f.size(), 1u) << e.x << "," << e.y;
     EXPECT_NEAR(f[0].coverage, e.coverage, 1e-6f) << e.x << "," << e.y;
     EXPECT_FLOAT_EQ(f[0].depth, 2.0f);
-    EXPECT_EQ(f[0].key, 4);
+    EXPECT_EQ(static_cast<int>(f[0].key), 4);
     const Color colour = f[0].colourSum / f[0].weight;
     EXPECT_NEAR(colour.b, 1.0f, 1e-6f);
     EXPECT_NEAR(colour.r, 0.0f, 1e-6f);
@@ -255,7 +274,7 @@ TEST(PassBuffer, ClearDropsFragmentsAndDescriptors) {
   Dab(canvas, 2, 2, 1.0f, kBlue);
   ResolveRepetition(pass, canvas, kNormal);
   EXPECT_EQ(pass.FragmentCount(), 1u);
-  EXPECT_EQ(pass.FragmentsAt(2, 2).at(0).descriptor, 0);
+  EXPECT_EQ(static_cast<int>(pass.FragmentsAt(2, 2).at(0).descriptor), 0);
 }
 
 TEST(PassBuffer, BlendsEachRunWithTheModeOfItsIndex) {

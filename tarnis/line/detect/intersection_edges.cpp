@@ -5,6 +5,7 @@
 #include <tbb/parallel_for.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numeric>
 
@@ -46,20 +47,32 @@ bool samePosition(const Point3& p, const Point3 t[3]) {
   return p == t[0] || p == t[1] || p == t[2];
 }
 
-// Edges of `e` crossing the plane of `t` inside `t`, appended to pts.
-void crossEdges(const Point3 e[3], const Point3 t[3], Point3* pts, int* count) {
+// Edges of `e` crossing the plane of `t` inside `t`, appended to pts. Bit j
+// of `onT` may mark corner j of `e` as known to sit on a corner of `t`.
+void crossEdges(const Point3 e[3], const Point3 t[3], unsigned onT, Point3* pts, int* count) {
   const double ux = t[1].x - t[0].x, uy = t[1].y - t[0].y, uz = t[1].z - t[0].z;
   const double vx = t[2].x - t[0].x, vy = t[2].y - t[0].y, vz = t[2].z - t[0].z;
   const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
-  auto dist = [&](const Point3& p) {
-    return nx * (p.x - t[0].x) + ny * (p.y - t[0].y) + nz * (p.z - t[0].z);
-  };
+  double d[3];
+  for (int j = 0; j < 3; ++j) {
+    const Point3& p = e[j];
+    d[j] = nx * (p.x - t[0].x) + ny * (p.y - t[0].y) + nz * (p.z - t[0].z);
+  }
+  // Nothing to do unless an edge with neither end on a corner of `t` has its
+  // ends on both sides of the plane.
+  bool straddles = false;
+  for (int j = 0; j < 3; ++j) {
+    const int k = (j + 1) % 3;
+    if (!((onT >> j) & 1u) && !((onT >> k) & 1u) && (d[j] > 0.0) != (d[k] > 0.0)) straddles = true;
+  }
+  if (!straddles) return;
   for (int j = 0; j < 3 && *count < 2; ++j) {
     const Point3& p = e[j];
     const Point3& q = e[(j + 1) % 3];
-    if (samePosition(p, t) || samePosition(q, t)) continue;
-    const double dp = dist(p), dq = dist(q);
+    const double dp = d[j], dq = d[(j + 1) % 3];
     if ((dp > 0.0) == (dq > 0.0)) continue;
+    if ((((onT >> j) | (onT >> (j + 1) % 3)) & 1u) || samePosition(p, t) || samePosition(q, t))
+      continue;
     const double s = dp / (dp - dq);
     const double x = p.x + (q.x - p.x) * s, y = p.y + (q.y - p.y) * s, z = p.z + (q.z - p.z) * s;
     bool inside = true;
@@ -111,10 +124,27 @@ std::vector<TriRef> usableTriangles(const DetectAndISectInstance& inst, const Bo
   return tris;
 }
 
-void corners(const DetectAndISectInstance& inst, int pos, Point3 out[3]) {
-  const Face& f =
-      inst.mesh->faces[static_cast<size_t>(inst.occluderFaces[static_cast<size_t>(pos)])];
+const Face& usableFace(const DetectAndISectInstance& inst, int pos) {
+  return inst.mesh->faces[static_cast<size_t>(inst.occluderFaces[static_cast<size_t>(pos)])];
+}
+
+void corners(const DetectAndISectInstance& inst, const Face& f, Point3 out[3]) {
   for (int j = 0; j < 3; ++j) out[j] = inst.camVerts[f.v[j]];
+}
+
+// Bit j set when corner j of f is also a corner of g.
+unsigned cornersOn(const Face& f, const Face& g) {
+  unsigned mask = 0;
+  for (int j = 0; j < 3; ++j) {
+    if (f.v[j] == g.v[0] || f.v[j] == g.v[1] || f.v[j] == g.v[2]) mask |= 1u << j;
+  }
+  return mask;
+}
+
+// Box3::Intersects for boxes that are not empty.
+bool boxesMeet(const Box3& a, const Box3& b) {
+  return a.pmin.x <= b.pmax.x && b.pmin.x <= a.pmax.x && a.pmin.y <= b.pmax.y &&
+         b.pmin.y <= a.pmax.y && a.pmin.z <= b.pmax.z && b.pmin.z <= a.pmax.z;
 }
 
 uint64_t serialOrder(int posA, int posB) {
@@ -138,10 +168,22 @@ Box3 overlap(const Box3& a, const Box3& b) {
 class TriangleGrid {
  public:
   TriangleGrid(const Box3& region, const std::vector<TriRef>& tris) : region_(region) {
-    const double cells = std::clamp(static_cast<double>(tris.size()), 1.0, 2.0e6);
+    // Cells about twice the size of a face: a dense smooth mesh has many
+    // small faces in a large box, and cells sized for the box alone would
+    // each hold dozens of faces that are tested against each other. A cell
+    // is never larger than one face's share of the box, and there are never
+    // more than eight cells a face.
+    const double count = std::max<double>(1.0, static_cast<double>(tris.size()));
     const Point3 ext = region.pmax - region.pmin;
     const double vol = std::max(1e-30, static_cast<double>(ext.x) * ext.y * ext.z);
-    const double side = std::cbrt(vol / cells);
+    double meanExtent = 0.0;
+    for (const TriRef& t : tris) {
+      const Point3 e = t.box.pmax - t.box.pmin;
+      meanExtent += std::max({e.x, e.y, e.z});
+    }
+    meanExtent /= count;
+    const double side = std::max(std::cbrt(vol / std::min(8.0 * count, 16.0e6)),
+                                 std::min(2.0 * meanExtent, std::cbrt(vol / std::min(count, 2.0e6))));
     const float e[3] = {ext.x, ext.y, ext.z};
     for (int k = 0; k < 3; ++k) {
       n_[k] = side > 0.0 ? std::clamp(static_cast<int>(e[k] / side) + 1, 1, 256) : 1;
@@ -151,10 +193,11 @@ class TriangleGrid {
     for (const TriRef& t : tris) forCells(t.box, [&](size_t c) { ++start_[c + 1]; });
     std::partial_sum(start_.begin(), start_.end(), start_.begin());
     items_.resize(start_.back());
-    std::vector<uint32_t> fill(start_.begin(), start_.end() - 1);
-    for (size_t i = 0; i < tris.size(); ++i) {
-      forCells(tris[i].box, [&](size_t c) { items_[fill[c]++] = static_cast<uint32_t>(i); });
-    }
+    // Filling moves each cell's start to the next cell's; shifting back
+    // restores them.
+    for (const TriRef& t : tris) forCells(t.box, [&](size_t c) { items_[start_[c]++] = t; });
+    std::copy_backward(start_.begin(), start_.end() - 2, start_.end() - 1);
+    start_[0] = 0;
   }
   int Cell(float v, int k) const {
     const float lo = k == 0 ? region_.pmin.x : k == 1 ? region_.pmin.y : region_.pmin.z;
@@ -172,28 +215,41 @@ class TriangleGrid {
       for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) f(Index(x, y, z));
   }
-  const uint32_t* Begin(size_t c) const { return items_.data() + start_[c]; }
-  const uint32_t* End(size_t c) const { return items_.data() + start_[c + 1]; }
+  // The faces of cell c, copied in so that a cell reads as one run of
+  // memory, in the order they were given.
+  const TriRef* Begin(size_t c) const { return items_.data() + start_[c]; }
+  const TriRef* End(size_t c) const { return items_.data() + start_[c + 1]; }
 
  private:
   Box3 region_;
   int n_[3] = {1, 1, 1};
   float inv_[3] = {0, 0, 0};
   std::vector<uint32_t> start_;
-  std::vector<uint32_t> items_;
+  std::vector<TriRef> items_;
 };
 
 }  // namespace
 
-bool TriangleCrossing(const Point3 a[3], const Point3 b[3], Point3* p0, Point3* p1) {
+namespace {
+
+// TriangleCrossing with the corners of each face known to sit on a corner of
+// the other marked (bit j for corner j).
+bool crossing(const Point3 a[3], const Point3 b[3], unsigned aOnB, unsigned bOnA, Point3* p0,
+              Point3* p1) {
   Point3 pts[2];
   int count = 0;
-  crossEdges(a, b, pts, &count);
-  crossEdges(b, a, pts, &count);
+  crossEdges(a, b, aOnB, pts, &count);
+  crossEdges(b, a, bOnA, pts, &count);
   if (count < 2 || pts[0] == pts[1]) return false;
   *p0 = pts[0];
   *p1 = pts[1];
   return true;
+}
+
+}  // namespace
+
+bool TriangleCrossing(const Point3 a[3], const Point3 b[3], Point3* p0, Point3* p1) {
+  return crossing(a, b, 0u, 0u, p0, p1);
 }
 
 std::vector<FaceCrossing> FindCrossings(const DetectAndISectInstance& a,
@@ -202,17 +258,25 @@ std::vector<FaceCrossing> FindCrossings(const DetectAndISectInstance& a,
   const Box3 region = overlap(a.occluderBox, b.occluderBox);
   if (region.IsEmpty()) return {};
   const std::vector<TriRef> trisA = usableTriangles(a, region);
-  const std::vector<TriRef> trisB = self ? trisA : usableTriangles(b, region);
+  std::vector<TriRef> ownB;
+  if (!self) ownB = usableTriangles(b, region);
+  const std::vector<TriRef>& trisB = self ? trisA : ownB;
   if (trisA.empty() || trisB.empty()) return {};
 
+  // Tests two faces whose boxes meet.
   auto test = [&](const TriRef& ta, const TriRef& tb, std::vector<FaceCrossing>& out) {
-    if (self && ta.pos >= tb.pos) return;
-    if (!ta.box.Intersects(tb.box)) return;
+    const Face& fa = usableFace(a, ta.pos);
+    const Face& fb = usableFace(b, tb.pos);
+    // Faces of one mesh that share corners: an edge touching a shared
+    // corner is never crossed, so two shared corners leave nothing to test.
+    const unsigned aOnB = self ? cornersOn(fa, fb) : 0u;
+    if (std::popcount(aOnB) >= 2) return;
+    const unsigned bOnA = aOnB ? cornersOn(fb, fa) : 0u;
     Point3 pa[3], pb[3];
-    corners(a, ta.pos, pa);
-    corners(b, tb.pos, pb);
+    corners(a, fa, pa);
+    corners(b, fb, pb);
     FaceCrossing c;
-    if (!TriangleCrossing(pa, pb, &c.p0, &c.p1)) return;
+    if (!crossing(pa, pb, aOnB, bOnA, &c.p0, &c.p1)) return;
     c.order = serialOrder(ta.pos, tb.pos);
     c.faceA = ta.pos;
     c.faceB = tb.pos;
@@ -221,17 +285,24 @@ std::vector<FaceCrossing> FindCrossings(const DetectAndISectInstance& a,
 
   std::vector<FaceCrossing> found;
   if (trisA.size() * trisB.size() <= 4096) {
-    for (const TriRef& ta : trisA)
-      for (const TriRef& tb : trisB) test(ta, tb, found);
+    for (const TriRef& ta : trisA) {
+      for (const TriRef& tb : trisB) {
+        if ((self && ta.pos >= tb.pos) || !ta.box.Intersects(tb.box)) continue;
+        test(ta, tb, found);
+      }
+    }
   } else {
     const TriangleGrid grid(region, trisB);
     auto scan = [&](size_t begin, size_t end, std::vector<FaceCrossing>& out) {
       for (size_t i = begin; i < end; ++i) {
         const TriRef& ta = trisA[i];
         grid.forCells(ta.box, [&](size_t cell) {
-          for (const uint32_t* it = grid.Begin(cell); it != grid.End(cell); ++it) {
-            const TriRef& tb = trisB[*it];
-            if (self && ta.pos >= tb.pos) continue;
+          // A cell lists its faces by position; within one mesh only the
+          // later faces of a pair test it, so the scan runs from the back.
+          for (const TriRef* it = grid.End(cell); it != grid.Begin(cell);) {
+            const TriRef& tb = *--it;
+            if (self && tb.pos <= ta.pos) break;
+            if (!boxesMeet(ta.box, tb.box)) continue;
             // Test each pair once: in the cell that holds the low corner of the boxes' overlap.
             const Point3 lo(std::max(ta.box.pmin.x, tb.box.pmin.x),
                             std::max(ta.box.pmin.y, tb.box.pmin.y),

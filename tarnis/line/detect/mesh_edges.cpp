@@ -1,82 +1,62 @@
 #include "tarnis/line/detect/mesh_edges.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 #include "sdk/angles.h"
 
 namespace tarnis {
 
-namespace {
-
-// Directed edge (a, b) -> stored edge, open addressing. A stored edge that
-// found its partner stays in the table as a tombstone so probe chains hold.
-class DirectedEdgeTable {
- public:
-  explicit DirectedEdgeTable(size_t expected) {
-    size_t n = std::bit_ceil(std::max<size_t>(16, expected * 2));
-    keys_.assign(n, kEmpty);
-    edges_.assign(n, -1);
-    mask_ = n - 1;
-  }
-  // The earliest stored edge (a, b) that has no partner yet, or -1.
-  int FindOpen(uint32_t a, uint32_t b) const {
-    const uint64_t key = pack(a, b);
-    for (size_t i = slot(key);; i = (i + 1) & mask_) {
-      if (keys_[i] == kEmpty) return -1;
-      if (keys_[i] == key && edges_[i] >= 0) return edges_[i];
-    }
-  }
-  void Close(uint32_t a, uint32_t b, int edge) {
-    const uint64_t key = pack(a, b);
-    for (size_t i = slot(key);; i = (i + 1) & mask_) {
-      if (keys_[i] == key && edges_[i] == edge) {
-        edges_[i] = -1;
-        return;
-      }
-    }
-  }
-  void Insert(uint32_t a, uint32_t b, int edge) {
-    const uint64_t key = pack(a, b);
-    size_t i = slot(key);
-    while (keys_[i] != kEmpty) i = (i + 1) & mask_;
-    keys_[i] = key;
-    edges_[i] = edge;
-  }
-
- private:
-  static constexpr uint64_t kEmpty = ~uint64_t{0};
-  static uint64_t pack(uint32_t a, uint32_t b) { return (uint64_t{a} << 32) | b; }
-  size_t slot(uint64_t key) const {
-    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 17) & mask_;
-  }
-  std::vector<uint64_t> keys_;
-  std::vector<int> edges_;
-  size_t mask_ = 0;
-};
-
-}  // namespace
-
 std::vector<MeshEdge> BuildEdgeList(const Mesh& mesh, const std::vector<uint8_t>& faceFlags) {
   const int nf = mesh.getNumFaces();
+  const size_t nv = mesh.verts.size();
+  auto used = [&](int f) { return !(faceFlags[static_cast<size_t>(f)] & kFaceNoEdges); };
+  // Every directed edge (a, b) of the faces that give edges, grouped by a in
+  // the order the faces list them. A slot holds its stored edge while that
+  // edge waits for a partner, and -1 before it is reached and after.
+  struct Slot {
+    uint32_t to;
+    int edge;
+  };
+  std::vector<uint32_t> start(nv + 1, 0);
+  for (int f = 0; f < nf; ++f) {
+    if (!used(f)) continue;
+    for (uint32_t v : mesh.faces[static_cast<size_t>(f)].v) ++start[v + 1];
+  }
+  for (size_t v = 0; v < nv; ++v) start[v + 1] += start[v];
+  std::vector<Slot> slots(start[nv]);
+  std::vector<uint32_t> cursor(start.begin(), start.end() - 1);
+  for (int f = 0; f < nf; ++f) {
+    if (!used(f)) continue;
+    const Face& face = mesh.faces[static_cast<size_t>(f)];
+    for (int j = 0; j < 3; ++j) slots[cursor[face.v[j]]++] = {face.v[(j + 1) % 3], -1};
+  }
+
   std::vector<MeshEdge> edges;
   edges.reserve(static_cast<size_t>(nf) * 3 / 2 + 16);
-  DirectedEdgeTable table(static_cast<size_t>(nf) * 3);
+  std::copy(start.begin(), start.end() - 1, cursor.begin());
   for (int f = 0; f < nf; ++f) {
-    if (faceFlags[static_cast<size_t>(f)] & kFaceNoEdges) continue;
+    if (!used(f)) continue;
     const Face& face = mesh.faces[static_cast<size_t>(f)];
     for (int j = 0; j < 3; ++j) {
       const uint32_t a = face.v[j], b = face.v[(j + 1) % 3];
-      const int partner = table.FindOpen(b, a);
-      if (partner >= 0) {
-        MeshEdge& e = edges[static_cast<size_t>(partner)];
+      Slot& own = slots[cursor[a]++];
+      // The earliest edge (b, a) still waiting takes this face as its second.
+      Slot* partner = nullptr;
+      for (uint32_t k = start[b]; k < start[b + 1]; ++k) {
+        if (slots[k].to == a && slots[k].edge >= 0) {
+          partner = &slots[k];
+          break;
+        }
+      }
+      if (partner) {
+        MeshEdge& e = edges[static_cast<size_t>(partner->edge)];
         e.f2 = f;
         e.e2 = static_cast<uint8_t>(j);
-        table.Close(b, a, partner);
+        partner->edge = -1;
         continue;
       }
-      table.Insert(a, b, static_cast<int>(edges.size()));
+      own.edge = static_cast<int>(edges.size());
       edges.push_back({a, b, f, -1, static_cast<uint8_t>(j), 0});
     }
   }

@@ -160,7 +160,7 @@ void LineCanvas::BeginStroke(Band& band) {
 void LineCanvas::StrokeSample(Band& band, int sx, int sy, float coverage, float depth, int key,
                               const Color& colour) {
   if (sx < 0 || sy < band.rowBegin || sx >= superWidth_ || sy >= band.rowEnd) return;
-  if (!(coverage > 0)) return;
+  if (!(coverage > 0) || key < 0 || key > kMaxCanvasKey) return;
   coverage = std::min(coverage, 1.0f);
   if (std::isnan(depth)) depth = 0;  // keeps the ordering of fragments total
   int32_t& slot = strokeSlot_[sampleIndex(sx, sy)];
@@ -197,7 +197,7 @@ void LineCanvas::fold(const StrokeSampleRecord& s, float coverage) {
   int32_t& head = heads_[sampleIndex(s.sx, s.sy)];
   for (int32_t i = head; i >= 0; i = row[static_cast<size_t>(i)].next) {
     CanvasCell& cell = row[static_cast<size_t>(i)];
-    if (cell.key != s.key) continue;
+    if (static_cast<int>(cell.key) != s.key) continue;
     cell.colourSum += s.colour * coverage;
     cell.weight += coverage;
     if (coverage > cell.coverage || (coverage == cell.coverage && s.depth < cell.depth)) {
@@ -206,9 +206,12 @@ void LineCanvas::fold(const StrokeSampleRecord& s, float coverage) {
     }
     return;
   }
-  if (row.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max())) return;
+  if (row.size() >= static_cast<size_t>(kMaxRowCells)) return;
   try {
-    row.push_back({coverage, s.depth, s.key, s.colour * coverage, coverage, head});
+    // Rows grow by a quarter rather than doubling: the cells of a dense
+    // drawing are most of the memory a frame's lines take.
+    if (row.size() == row.capacity()) row.reserve(row.size() + row.size() / 4 + 64);
+    row.emplace_back(coverage, s.depth, s.key, s.colour * coverage, coverage, head);
   } catch (const std::bad_alloc&) {
     return;  // the cell is dropped
   }

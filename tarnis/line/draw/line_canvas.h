@@ -15,15 +15,31 @@
 
 namespace tarnis {
 
-// One super-sample's accumulation for one order key.
+// One super-sample's accumulation for one order key. A dense drawing holds
+// several cells for every super-sample of the image, so the cell is kept to
+// 28 bytes: the key and the link share one word.
 struct CanvasCell {
   float coverage = 0;  // the largest folded coverage
   float depth = 0;     // camera depth of the sample that gave that coverage
-  int key = 0;         // order key of the kind of line
   Color colourSum;     // sum of colour x coverage over the folded strokes
   float weight = 0;    // sum of coverage over the folded strokes
-  int32_t next = -1;   // next cell of the same super-sample (index in its row)
+  int32_t next : 24;   // next cell of the same super-sample (index in its row), -1 none
+  uint32_t key : 8;    // order key of the kind of line (kMaxCanvasKey at most)
+
+  CanvasCell() : next(-1), key(0) {}
+  CanvasCell(float coverage_, float depth_, int key_, const Color& colourSum_, float weight_,
+             int32_t next_)
+      : coverage(coverage_),
+        depth(depth_),
+        colourSum(colourSum_),
+        weight(weight_),
+        next(next_),
+        key(static_cast<uint32_t>(key_)) {}
 };
+static_assert(sizeof(CanvasCell) == 28);
+inline constexpr int kMaxCanvasKey = 255;
+// Cells a super-sample row can hold (the link's range).
+inline constexpr int32_t kMaxRowCells = (1 << 23) - 1;
 
 // The touched stretch of a super-sample row; empty while last < first.
 struct RowExtent {
@@ -91,8 +107,9 @@ class LineCanvas {
   void BeginStroke();
   // One super-sample of the stroke being drawn. Within a stroke a sample
   // keeps its largest coverage with that call's depth, key and colour (on
-  // equal coverage the smaller depth wins). Samples outside the canvas and
-  // coverage that is not above 0 are ignored; coverage is capped at 1.
+  // equal coverage the smaller depth wins). Samples outside the canvas,
+  // coverage that is not above 0 and keys outside 0..kMaxCanvasKey are
+  // ignored; coverage is capped at 1.
   void StrokeSample(int sx, int sy, float coverage, float depth, int key, const Color& colour);
   // Folds the stroke's samples into the cells with coverage x opacity
   // (opacity clamped to 0..1): a cell of the same key adds colour x coverage

@@ -151,15 +151,36 @@ TEST(LineCanvas, AStrokeKeepsTheLargestCoverageOfEachSample) {
   ASSERT_EQ(a.size(), 1u);
   EXPECT_FLOAT_EQ(a[0].coverage, 0.8f);
   EXPECT_FLOAT_EQ(a[0].depth, 7.0f);
-  EXPECT_EQ(a[0].key, 8);
+  EXPECT_EQ(static_cast<int>(a[0].key), 8);
   EXPECT_FLOAT_EQ(a[0].weight, 0.8f);
   EXPECT_EQ(a[0].colourSum, kGreen * 0.8f);
 
   const auto b = canvas.CellsAt(5, 4);
   ASSERT_EQ(b.size(), 1u);
   EXPECT_FLOAT_EQ(b[0].depth, 3.0f);
-  EXPECT_EQ(b[0].key, 16);
+  EXPECT_EQ(static_cast<int>(b[0].key), 16);
   EXPECT_EQ(b[0].colourSum, kBlue * 0.6f);
+}
+
+TEST(LineCanvas, KeysOutsideTheirRangeAreIgnoredAndManyKeysShareASample) {
+  LineCanvas canvas;
+  ASSERT_TRUE(canvas.Init(4, 4, 1, 1.0f));
+  canvas.BeginStroke();
+  canvas.StrokeSample(1, 1, 1.0f, 1.0f, kMaxCanvasKey + 1, kRed);
+  canvas.StrokeSample(1, 1, 0.5f, 1.0f, -2, kRed);
+  EXPECT_EQ(canvas.PendingStrokeSamples(), 0u);
+  // Every key of the range keeps its own cell, linked newest first.
+  for (int key = 0; key <= kMaxCanvasKey; ++key) {
+    canvas.BeginStroke();
+    canvas.StrokeSample(2, 3, 0.25f, static_cast<float>(key), key, kBlue);
+    canvas.EndStroke(1.0f);
+  }
+  const auto cells = canvas.CellsAt(2, 3);
+  ASSERT_EQ(cells.size(), static_cast<size_t>(kMaxCanvasKey + 1));
+  for (size_t i = 0; i < cells.size(); ++i) {
+    EXPECT_EQ(static_cast<int>(cells[i].key), kMaxCanvasKey - static_cast<int>(i));
+    EXPECT_FLOAT_EQ(cells[i].depth, static_cast<float>(kMaxCanvasKey - static_cast<int>(i)));
+  }
 }
 
 TEST(LineCanvas, OpacityScalesTheFoldedCoverage) {
@@ -224,8 +245,8 @@ TEST(LineCanvas, ADifferentKeyStartsANewCellInFront) {
   }
   const auto cells = canvas.CellsAt(6, 7);
   ASSERT_EQ(cells.size(), 2u);
-  EXPECT_EQ(cells[0].key, 32);
-  EXPECT_EQ(cells[1].key, 2);
+  EXPECT_EQ(static_cast<int>(cells[0].key), 32);
+  EXPECT_EQ(static_cast<int>(cells[1].key), 2);
   EXPECT_FLOAT_EQ(cells[1].weight, 1.0f);
   EXPECT_FLOAT_EQ(cells[0].weight, 0.5f);
 }
