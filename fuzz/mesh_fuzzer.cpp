@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to mesh import the way the program meets a mesh
 // file: the first byte picks the file's extension (and so the reader), the
 // rest are the file. The mesh library runs in a reader process, so its own
-// faults end as errors here; what this process does (our OBJ scan, the
-// checks of the reader's answer, the mesh it builds) must hold for every
+// faults end as errors here; what this process does (our OBJ reader and
+// scan, the checks of the reader's answer, the mesh it builds) must hold for every
 // input. The same bytes are also given to the answer check directly. With
 // TARNIS_FUZZ_WRITE_SEED=DIR set, writes one small valid file per format to
 // DIR and exits.
@@ -40,6 +40,9 @@ const Seed kSeeds[] = {
      "solid t\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n"
      "endloop\nendfacet\nendsolid t\n"},
     {3, "OFF\n4 1 0\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3\n"},
+    {0,
+     "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 -1e-1\nvn 0 0 1\ns 1\ng A\nusemtl A\n"
+     "f 1//1 2//1 3//1 4//1\no B\nusemtl B\nf -4//-1 -3//-1 -2//-1\n"},
 };
 
 std::string gDir;
@@ -49,9 +52,11 @@ std::string gDir;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (const char* seeds = std::getenv("TARNIS_FUZZ_WRITE_SEED")) {
     bool ok = true;
-    for (const Seed& s : kSeeds) {
-      std::ofstream out(fs::path(seeds) / (std::string("seed") + kExtensions[s.extension]),
-                        std::ios::binary);
+    for (size_t i = 0; i < sizeof kSeeds / sizeof kSeeds[0]; ++i) {
+      const Seed& s = kSeeds[i];
+      std::ofstream out(
+          fs::path(seeds) / ("seed" + std::to_string(i) + kExtensions[s.extension]),
+          std::ios::binary);
       out << static_cast<char>(s.extension) << s.text;
       ok = ok && static_cast<bool>(out);
     }

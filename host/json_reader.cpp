@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -21,34 +20,52 @@ namespace {
 // Scene descriptions are written by people; anything larger is not one.
 constexpr std::uintmax_t kMaxFileBytes = 256u << 20;
 
-// Follows the parser's events to know the path of the value being read, so a
-// key given twice can be reported where it is.
+// Builds the document as the plain parser does and follows its events to
+// know the path of the value being read, so a key given twice can be
+// reported where it is. (The parser's callback interface is not used: after
+// every object it rescans the enclosing array, which makes long arrays of
+// objects cost the square of their length.)
 class DuplicateKeyFinder {
+  using Dom = nlohmann::detail::json_sax_dom_parser<json>;
+
  public:
-  bool operator()(int /*depth*/, json::parse_event_t event, json& parsed) {
-    switch (event) {
-      case json::parse_event_t::object_start:
-        stack_.push_back({false, 0, {}, {}});
-        break;
-      case json::parse_event_t::array_start:
-        stack_.push_back({true, 0, {}, {}});
-        break;
-      case json::parse_event_t::key: {
-        Frame& f = stack_.back();
-        f.key = parsed.get<std::string>();
-        if (!f.keys.insert(f.key).second && duplicate_.empty()) duplicate_ = CurrentPath();
-        break;
-      }
-      case json::parse_event_t::object_end:
-      case json::parse_event_t::array_end:
-        stack_.pop_back();
-        Advance();
-        break;
-      case json::parse_event_t::value:
-        Advance();
-        break;
-    }
-    return true;
+  explicit DuplicateKeyFinder(json& out) : dom_(out, /*allow_exceptions=*/true) {}
+
+  bool null() { return Value(dom_.null()); }
+  bool boolean(bool v) { return Value(dom_.boolean(v)); }
+  bool number_integer(json::number_integer_t v) { return Value(dom_.number_integer(v)); }
+  bool number_unsigned(json::number_unsigned_t v) { return Value(dom_.number_unsigned(v)); }
+  bool number_float(json::number_float_t v, const json::string_t& s) {
+    return Value(dom_.number_float(v, s));
+  }
+  bool string(json::string_t& v) { return Value(dom_.string(v)); }
+  bool binary(json::binary_t& v) { return Value(dom_.binary(v)); }
+  bool start_object(std::size_t n) {
+    stack_.push_back({false, 0, {}, keys_.size(), {}});
+    return dom_.start_object(n);
+  }
+  bool key(json::string_t& k) {
+    Frame& f = stack_.back();
+    f.key = k;
+    if (!Insert(f, k) && duplicate_.empty()) duplicate_ = CurrentPath();
+    return dom_.key(k);
+  }
+  bool end_object() {
+    keys_.resize(stack_.back().firstKey);
+    stack_.pop_back();
+    return Value(dom_.end_object());
+  }
+  bool start_array(std::size_t n) {
+    stack_.push_back({true, 0, {}, keys_.size(), {}});
+    return dom_.start_array(n);
+  }
+  bool end_array() {
+    stack_.pop_back();
+    return Value(dom_.end_array());
+  }
+  bool parse_error(std::size_t position, const std::string& token,
+                   const nlohmann::detail::exception& e) {
+    return dom_.parse_error(position, token, e);
   }
   const std::string& Duplicate() const { return duplicate_; }
 
@@ -57,11 +74,31 @@ class DuplicateKeyFinder {
     bool array;
     size_t index;
     std::string key;
-    std::unordered_set<std::string> keys;
+    size_t firstKey;  // where the object's keys start in keys_
+    std::unordered_set<std::string> many;  // its keys once there are many
   };
 
-  void Advance() {
+  // False when the object has the key already. The keys of the open objects
+  // share one list (an inner object's go when it ends), searched in place
+  // while an object has few.
+  bool Insert(Frame& f, const std::string& key) {
+    constexpr size_t kFew = 16;
+    if (f.many.empty()) {
+      const auto first = keys_.begin() + static_cast<std::ptrdiff_t>(f.firstKey);
+      if (std::find(first, keys_.end(), key) != keys_.end()) return false;
+      if (keys_.size() - f.firstKey < kFew) {
+        keys_.push_back(key);
+        return true;
+      }
+      f.many.insert(first, keys_.end());
+    }
+    return f.many.insert(key).second;
+  }
+
+  // A value (or a finished object or array) moves its array on by one.
+  bool Value(bool ok) {
     if (!stack_.empty() && stack_.back().array) ++stack_.back().index;
+    return ok;
   }
   std::string CurrentPath() const {
     JsonPath p;
@@ -69,7 +106,9 @@ class DuplicateKeyFinder {
     return p.str();
   }
 
+  Dom dom_;
   std::vector<Frame> stack_;
+  std::vector<std::string> keys_;
   std::string duplicate_;
 };
 
@@ -98,9 +137,10 @@ JsonPath JsonPath::Index(size_t i) const {
 
 bool ParseJsonText(const std::string& text, const std::string& file, json& out,
                    std::string* error) {
-  DuplicateKeyFinder finder;
+  json parsed;
+  DuplicateKeyFinder finder(parsed);
   try {
-    out = json::parse(text, std::ref(finder), /*allow_exceptions=*/true);
+    json::sax_parse(text, &finder);
   } catch (const json::exception& e) {
     if (error) *error = file + ": invalid JSON: " + StripExceptionId(e.what());
     return false;
@@ -109,6 +149,7 @@ bool ParseJsonText(const std::string& text, const std::string& file, json& out,
     if (error) *error = file + ": " + finder.Duplicate() + ": the key is given twice";
     return false;
   }
+  out = std::move(parsed);
   return true;
 }
 
@@ -126,10 +167,12 @@ bool ReadJsonFile(const std::string& path, json& out, std::string* error) {
   if (size > kMaxFileBytes) return fail("the file is larger than 256 MB; not a scene description");
   std::ifstream in(path, std::ios::binary);
   if (!in) return fail("cannot open the file");
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) return fail("cannot read the file");
-  return ParseJsonText(text.str(), path, out, error);
+  std::string text(static_cast<size_t>(size), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (in.bad() || static_cast<std::uintmax_t>(in.gcount()) != size) {
+    return fail("cannot read the file");
+  }
+  return ParseJsonText(text, path, out, error);
 }
 
 std::string FormatNumber(double v) {

@@ -1,9 +1,11 @@
-// Mesh import: assimp reads the file in a reader process; this file walks
-// its nodes, welds each node's vertices, works out smoothing groups, splits
-// polygons into triangles with invisible inner edges and merges everything
-// into one Mesh (see mesh_import.h for the rules), which goes back to the
-// program as the reader's answer. Inside, a bad file unwinds as an
-// ImportError, which becomes the answer's one message.
+// Mesh import: assimp reads the file in a reader process (a plain OBJ file
+// is read beforehand by our own reader, host/obj_reader.h, into the same
+// nodes assimp would make); this file walks its nodes, welds each node's
+// vertices, works out smoothing groups, splits polygons into triangles with
+// invisible inner edges and merges everything into one Mesh (see
+// mesh_import.h for the rules), which goes back to the program as the
+// reader's answer. Inside, a bad file unwinds as an ImportError, which
+// becomes the answer's one message.
 #include "host/mesh_import.h"
 
 #include <algorithm>
@@ -13,8 +15,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <numeric>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 
@@ -23,6 +27,7 @@
 #include <assimp/Importer.hpp>
 
 #include "host/isolated_task.h"
+#include "host/obj_reader.h"
 #include "host/obj_scan.h"
 #include "host/scene_limits.h"
 #include "sdk/angles.h"
@@ -77,25 +82,24 @@ Point3 PolygonNormal(const NodePolygons& node, const Polygon& poly) {
   return Normalize(n);
 }
 
-// The polygon's corners projected onto its plane, counter-clockwise.
-std::vector<Point2> ProjectPolygon(const NodePolygons& node, const Polygon& poly,
-                                   const Point3& normal) {
+// The polygon's corners projected onto its plane, counter-clockwise, into
+// `out` (poly.count points).
+void ProjectPolygon(const NodePolygons& node, const Polygon& poly, const Point3& normal,
+                    Point2* out) {
   const Point3 seed = std::fabs(normal.x) < 0.9f ? Point3::XAxis() : Point3::YAxis();
   const Point3 u = Normalize(seed - normal * DotProd(seed, normal));
   const Point3 v = normal % u;
-  std::vector<Point2> out(poly.count);
   for (uint32_t k = 0; k < poly.count; ++k) {
     const Point3& p = node.verts[node.cornerVert[poly.first + k]];
     out[k] = Point2(DotProd(p, u), DotProd(p, v));
   }
-  return out;
 }
 
 struct PolyTriangle {
   std::array<uint32_t, 3> corner;  // indices into the polygon, counter-clockwise
 };
 
-bool IsConvex(const std::vector<Point2>& q) {
+bool IsConvex(std::span<const Point2> q) {
   const size_t n = q.size();
   for (size_t i = 0; i < n; ++i) {
     const Point2 &a = q[(i + n - 1) % n], &b = q[i], &c = q[(i + 1) % n];
@@ -112,7 +116,7 @@ bool InTriangle(const Point2& p, const Point2& a, const Point2& b, const Point2&
 // Ear clipping of a simple counter-clockwise polygon. Should no ear be found
 // (a self-intersecting or degenerate outline), the sharpest convex corner, or
 // failing that any corner, is clipped so the polygon is still covered.
-std::vector<PolyTriangle> ClipEars(const std::vector<Point2>& q) {
+std::vector<PolyTriangle> ClipEars(std::span<const Point2> q) {
   std::vector<uint32_t> ring(q.size());
   std::iota(ring.begin(), ring.end(), 0u);
   std::vector<PolyTriangle> out;
@@ -141,22 +145,32 @@ std::vector<PolyTriangle> ClipEars(const std::vector<Point2>& q) {
   return out;
 }
 
-// Triangles covering a polygon: a fan for a convex one, ear clipping for a
-// concave one.
-std::vector<PolyTriangle> TriangulatePolygon(const NodePolygons& node, const Polygon& poly) {
-  std::vector<PolyTriangle> out;
+// Calls emit(triangle) for the triangles covering a polygon: a fan for a
+// convex one, ear clipping for a concave one. Small polygons are projected
+// into a buffer on the stack.
+template <class Emit>
+void TriangulatePolygon(const NodePolygons& node, const Polygon& poly, Emit&& emit) {
   if (poly.count > 3) {
+    constexpr uint32_t kSmall = 16;
+    std::array<Point2, kSmall> small;
+    std::vector<Point2> large;
+    Point2* q = small.data();
+    if (poly.count > kSmall) {
+      large.resize(poly.count);
+      q = large.data();
+    }
     const Point3 normal = PolygonNormal(node, poly);
-    const std::vector<Point2> q = ProjectPolygon(node, poly, normal);
-    if (normal != Point3() && !IsConvex(q)) {
+    ProjectPolygon(node, poly, normal, q);
+    const std::span<const Point2> outline(q, poly.count);
+    if (normal != Point3() && !IsConvex(outline)) {
       if (poly.count > kMaxConcaveCorners)
         throw ImportError{"a concave polygon has " + std::to_string(poly.count) +
                           " corners (at most " + std::to_string(kMaxConcaveCorners) + ")"};
-      return ClipEars(q);
+      for (const PolyTriangle& tri : ClipEars(outline)) emit(tri);
+      return;
     }
   }
-  for (uint32_t k = 1; k + 1 < poly.count; ++k) out.push_back({{0, k, k + 1}});
-  return out;
+  for (uint32_t k = 1; k + 1 < poly.count; ++k) emit(PolyTriangle{{0, k, k + 1}});
 }
 
 // ---- Smoothing groups -------------------------------------------------------
@@ -367,12 +381,61 @@ struct PositionKey {
   bool operator==(const PositionKey&) const = default;
 };
 
-struct PositionKeyHash {
-  size_t operator()(const PositionKey& k) const {
-    return (size_t{k.bits[0]} * 0x9E3779B97F4A7C15ull) ^
-           (size_t{k.bits[1]} * 0xC2B2AE3D27D4EB4Full) ^
-           (size_t{k.bits[2]} * 0x165667B19E3779F9ull);
+// Numbers keys in the order they first come: an open-addressing table, as
+// the standard map would allocate for every entry.
+class KeyNumbering {
+ public:
+  // The number of `key`: the one it got first, or `next` (and true) when new.
+  std::pair<uint32_t, bool> Insert(const PositionKey& key, uint32_t next) {
+    if ((size_ + 1) * 2 > slots_.size()) Grow(std::max<size_t>(16, slots_.size() * 2));
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = Hash(key) & mask;; i = (i + 1) & mask) {
+      Slot& s = slots_[i];
+      if (s.number == kEmpty) {
+        s = {key, next};
+        ++size_;
+        return {next, true};
+      }
+      if (s.key == key) return {s.number, false};
+    }
   }
+  // Room for `keys` keys without growing.
+  void Reserve(size_t keys) {
+    size_t slots = 16;
+    while (slots < keys * 2 + 2) slots *= 2;
+    if (slots > slots_.size()) Grow(slots);
+  }
+
+ private:
+  static constexpr uint32_t kEmpty = ~0u;  // numbers stay below 2^31
+  struct Slot {
+    PositionKey key;
+    uint32_t number = kEmpty;
+  };
+
+  static size_t Hash(const PositionKey& k) {
+    uint64_t h = (uint64_t{k.bits[0]} * 0x9E3779B97F4A7C15ull) ^
+                 (uint64_t{k.bits[1]} * 0xC2B2AE3D27D4EB4Full) ^
+                 (uint64_t{k.bits[2]} * 0x165667B19E3779F9ull);
+    h ^= h >> 31;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return static_cast<size_t>(h ^ (h >> 29));
+  }
+
+  void Grow(size_t slots) {
+    std::vector<Slot> old(slots);
+    old.swap(slots_);
+    const size_t mask = slots_.size() - 1;
+    for (const Slot& s : old) {
+      if (s.number == kEmpty) continue;
+      size_t i = Hash(s.key) & mask;
+      while (slots_[i].number != kEmpty) i = (i + 1) & mask;
+      slots_[i] = s;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  size_t size_ = 0;
 };
 
 PositionKey KeyOf(const Point3& p) {
@@ -394,42 +457,72 @@ bool IsFinite(const Point3& p) {
   return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
 
-// Appends one assimp polygon to `out`, welding its corners by position.
-void AddPolygon(const aiMesh& mesh, const aiFace& face, const aiMatrix4x4& tm, bool mirrored,
-                bool useNormals, uint32_t label, NodePolygons& out,
-                std::unordered_map<PositionKey, uint32_t, PositionKeyHash>& weld) {
-  Polygon poly{static_cast<uint32_t>(out.cornerVert.size()), face.mNumIndices,
-               static_cast<uint16_t>(mesh.mMaterialIndex), label};
-  for (unsigned k = 0; k < face.mNumIndices; ++k) {
+using WeldMap = KeyNumbering;
+
+// One corner as a reader lists it: its position, and its normal and texture
+// coordinate when its mesh has them.
+struct CornerData {
+  const aiVector3D* pos;
+  const aiVector3D* normal;
+  const aiVector3D* uv;
+  // A reader whose corners index shared positions names the position; its
+  // welded vertex is then remembered in the weld's memo.
+  uint32_t position = kNoPosition;
+  static constexpr uint32_t kNoPosition = ~0u;
+};
+
+// The welded vertex of every position of a file, within the node being read
+// (the stamp tells which node an entry is from, so nothing needs clearing).
+struct PositionMemo {
+  std::vector<uint64_t> entry;  // (stamp << 32) | vertex
+  uint64_t stamp = 0;
+};
+
+// Appends one polygon of `count` corners to `out`, welding its corners by
+// position; `cornerAt(k)` gives the file's corner k.
+template <class CornerAt>
+void AddPolygon(unsigned count, uint16_t mat, uint32_t label, const aiMatrix4x4& tm,
+                bool mirrored, bool useNormals, CornerAt&& cornerAt, NodePolygons& out,
+                WeldMap& weld, PositionMemo* memo = nullptr) {
+  Polygon poly{static_cast<uint32_t>(out.cornerVert.size()), count, mat, label};
+  for (unsigned k = 0; k < count; ++k) {
     // A mirroring transform turns the winding around; reversing keeps faces outward.
-    const unsigned idx = face.mIndices[mirrored ? face.mNumIndices - 1 - k : k];
-    if (idx >= mesh.mNumVertices) throw ImportError{"a face uses a vertex that does not exist"};
-    const aiVector3D p = tm * mesh.mVertices[idx];
-    const Point3 pos(p.x, p.y, p.z);
-    if (!IsFinite(pos)) throw ImportError{"a vertex position is not a finite number"};
-    if (!InRange(pos, kCoordinateRange)) {
-      throw ImportError{"a vertex lies outside -" + FormatLimit(kMaxCoordinate) + ".." +
-                        FormatLimit(kMaxCoordinate) +
-                        " (in scene units, after the file's transforms)"};
+    const CornerData c = cornerAt(mirrored ? count - 1 - k : k);
+    uint64_t* known = memo && c.position != CornerData::kNoPosition ? &memo->entry[c.position]
+                                                                     : nullptr;
+    if (known && (*known >> 32) == memo->stamp) {
+      // The same position welds to the same vertex, with the same checks passed.
+      out.cornerVert.push_back(static_cast<uint32_t>(*known));
+    } else {
+      const aiVector3D p = tm * *c.pos;
+      const Point3 pos(p.x, p.y, p.z);
+      if (!IsFinite(pos)) throw ImportError{"a vertex position is not a finite number"};
+      if (!InRange(pos, kCoordinateRange)) {
+        throw ImportError{"a vertex lies outside -" + FormatLimit(kMaxCoordinate) + ".." +
+                          FormatLimit(kMaxCoordinate) +
+                          " (in scene units, after the file's transforms)"};
+      }
+      const auto [number, added] =
+          weld.Insert(KeyOf(pos), static_cast<uint32_t>(out.verts.size()));
+      if (added) out.verts.push_back(pos);
+      out.cornerVert.push_back(number);
+      if (known) *known = memo->stamp << 32 | number;
     }
-    auto [it, added] = weld.try_emplace(KeyOf(pos), static_cast<uint32_t>(out.verts.size()));
-    if (added) out.verts.push_back(pos);
-    out.cornerVert.push_back(it->second);
     Point3 n;
-    if (useNormals && mesh.HasNormals()) {
-      const aiVector3D& fn = mesh.mNormals[idx];
+    if (useNormals && c.normal) {
+      const aiVector3D& fn = *c.normal;
       n = Normalize(Point3(fn.x, fn.y, fn.z));
       if (!IsFinite(n)) n = Point3();
     }
     out.cornerNormal.push_back(n);
     Point3 uv;
-    if (mesh.HasTextureCoords(0)) {
-      const aiVector3D& t = mesh.mTextureCoords[0][idx];
+    if (c.uv) {
+      const aiVector3D& t = *c.uv;
       uv = Point3(t.x, t.y, t.z);
       if (!IsFinite(uv)) throw ImportError{"a texture coordinate is not a finite number"};
     }
     out.cornerUV.push_back(uv);
-    out.cornerHasUV.push_back(mesh.HasTextureCoords(0));
+    out.cornerHasUV.push_back(c.uv != nullptr);
   }
   out.polygons.push_back(poly);
 }
@@ -439,7 +532,7 @@ void AddPolygon(const aiMesh& mesh, const aiFace& face, const aiMatrix4x4& tm, b
 NodePolygons ReadNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& tm,
                       bool useNormals, const std::vector<uint32_t>& labels, size_t& faceIndex) {
   NodePolygons out;
-  std::unordered_map<PositionKey, uint32_t, PositionKeyHash> weld;
+  WeldMap weld;
   const bool mirrored = tm.Determinant() < 0.0f;
   for (unsigned i = 0; i < node.mNumMeshes; ++i) {
     const aiMesh& mesh = *scene.mMeshes[node.mMeshes[i]];
@@ -449,7 +542,15 @@ NodePolygons ReadNode(const aiScene& scene, const aiNode& node, const aiMatrix4x
       const aiFace& face = mesh.mFaces[f];
       if (face.mNumIndices < 3) continue;
       const uint32_t label = labels.empty() ? kNoLabel : labels[faceIndex];
-      AddPolygon(mesh, face, tm, mirrored, useNormals, label, out, weld);
+      auto cornerAt = [&](unsigned k) {
+        const unsigned idx = face.mIndices[k];
+        if (idx >= mesh.mNumVertices)
+          throw ImportError{"a face uses a vertex that does not exist"};
+        return CornerData{&mesh.mVertices[idx], mesh.HasNormals() ? &mesh.mNormals[idx] : nullptr,
+                          mesh.HasTextureCoords(0) ? &mesh.mTextureCoords[0][idx] : nullptr};
+      };
+      AddPolygon(face.mNumIndices, static_cast<uint16_t>(mesh.mMaterialIndex), label, tm, mirrored,
+                 useNormals, cornerAt, out, weld);
     }
   }
   return out;
@@ -467,15 +568,19 @@ class MeshAssembler {
     const uint32_t base = static_cast<uint32_t>(out_.verts.size());
     if (out_.verts.size() + node.verts.size() > 0x7FFFFFFFu) throw ImportError{"too many vertices"};
     out_.verts.insert(out_.verts.end(), node.verts.begin(), node.verts.end());
+    size_t triangles = 0;
+    for (const Polygon& poly : node.polygons) triangles += poly.count - 2;
+    out_.faces.reserve(out_.faces.size() + triangles);
+    if (anyUV_) tf_.reserve(tf_.size() + triangles);
     for (size_t i = 0; i < node.polygons.size(); ++i) {
       const Polygon& poly = node.polygons[i];
-      for (const PolyTriangle& tri : TriangulatePolygon(node, poly)) {
+      TriangulatePolygon(node, poly, [&](const PolyTriangle& tri) {
         std::array<uint32_t, 3> corner, v;
         for (int k = 0; k < 3; ++k) {
           corner[k] = poly.first + tri.corner[k];
           v[k] = node.cornerVert[corner[k]];
         }
-        if (v[0] == v[1] || v[1] == v[2] || v[2] == v[0]) continue;  // no area, no edges
+        if (v[0] == v[1] || v[1] == v[2] || v[2] == v[0]) return;  // no area, no edges
         Face f;
         f.setVerts(base + v[0], base + v[1], base + v[2]);
         f.smGroup = groups[i];
@@ -484,13 +589,18 @@ class MeshAssembler {
         for (int k = 0; k < 3; ++k)
           f.setEdgeVis(k, tri.corner[(k + 1) % 3] == (tri.corner[k] + 1) % poly.count);
         out_.faces.push_back(f);
-        TVFace tf;
-        for (int k = 0; k < 3; ++k) {
-          anyUV_ = anyUV_ || node.cornerHasUV[corner[k]];
-          tf.t[k] = MapVert(node.cornerUV[corner[k]]);
+        if (!anyUV_ && !node.cornerHasUV[corner[0]] && !node.cornerHasUV[corner[1]] &&
+            !node.cornerHasUV[corner[2]]) {
+          // Until a corner has texture coordinates, every map face would be
+          // (0, 0, 0) on map vertex 0, the zero vector: only counted.
+          ++zeroFaces_;
+          return;
         }
+        if (!anyUV_) StartMap();
+        TVFace tf;
+        for (int k = 0; k < 3; ++k) tf.t[k] = MapVert(node.cornerUV[corner[k]]);
         tf_.push_back(tf);
-      }
+      });
     }
   }
 
@@ -502,17 +612,27 @@ class MeshAssembler {
   }
 
  private:
+  // The map faces of the faces so far, all on the zero vector.
+  void StartMap() {
+    anyUV_ = true;
+    if (zeroFaces_ > 0) {
+      MapVert(Point3());
+      tf_.assign(zeroFaces_, TVFace{{0, 0, 0}});
+    }
+  }
+
   uint32_t MapVert(const Point3& uv) {
-    auto [it, added] = mapWeld_.try_emplace(KeyOf(uv), static_cast<uint32_t>(tv_.size()));
+    const auto [number, added] = mapWeld_.Insert(KeyOf(uv), static_cast<uint32_t>(tv_.size()));
     if (added) tv_.push_back(uv);
-    return it->second;
+    return number;
   }
 
   Mesh& out_;
   std::vector<Point3> tv_;
   std::vector<TVFace> tf_;
-  std::unordered_map<PositionKey, uint32_t, PositionKeyHash> mapWeld_;
+  KeyNumbering mapWeld_;
   bool anyUV_ = false;
+  size_t zeroFaces_ = 0;
 };
 
 bool HasExtension(const std::string& path, const char* ext) {
@@ -534,6 +654,12 @@ const aiScene& ReadScene(Assimp::Importer& importer, const std::string& path) {
   return *scene;
 }
 
+aiMatrix4x4 UpTransform(const MeshImportOptions& options) {
+  if (options.upAxis == UpAxis::kY)
+    return aiMatrix4x4(1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1);
+  return aiMatrix4x4();
+}
+
 // The import itself, run in the reader process.
 void Import(const std::string& path, const MeshImportOptions& options, const ObjScan* obj,
             Mesh& out) {
@@ -543,9 +669,7 @@ void Import(const std::string& path, const MeshImportOptions& options, const Obj
   if (obj) labels = MatchObjLabels(scene, obj->elements);
   // STL normals are only facet normals; the angle between faces says more.
   const bool useNormals = !HasExtension(path, ".stl");
-  aiMatrix4x4 up;
-  if (options.upAxis == UpAxis::kY)
-    up = aiMatrix4x4(1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1);
+  const aiMatrix4x4 up = UpTransform(options);
 
   MeshAssembler assembler(out);
   size_t faceIndex = 0;
@@ -556,6 +680,65 @@ void Import(const std::string& path, const MeshImportOptions& options, const Obj
     const NodePolygons polys = ReadNode(scene, node, tm, useNormals, labels, faceIndex);
     assembler.Append(polys, SmoothingGroups(polys, options.hardAngleDegrees));
   });
+  assembler.Finish();
+  if (out.faces.empty()) throw ImportError{"contains no polygons"};
+}
+
+// The import of an OBJ file our own reader has read, run in the reader
+// process. The mesh library would make a root node and under it one node
+// per object, none of them moved; the nodes' polygons are assembled as above.
+void ImportObj(const ObjModel& obj, const MeshImportOptions& options, Mesh& out) {
+  const aiMatrix4x4 root = UpTransform(options) * aiMatrix4x4();
+  const aiMatrix4x4 tm = root * aiMatrix4x4();
+  const bool mirrored = tm.Determinant() < 0.0f;
+  const bool useNormals = true;
+  const bool hasUV = !obj.cornerTex.empty(), hasNormals = !obj.cornerNormal.empty();
+  std::vector<aiVector3D> positions(obj.positions.size()), texCoords(obj.texCoords.size()),
+      normals(obj.normals.size());
+  auto convert = [](const std::vector<Point3>& from, std::vector<aiVector3D>& to) {
+    for (size_t i = 0; i < from.size(); ++i) to[i] = aiVector3D(from[i].x, from[i].y, from[i].z);
+  };
+  convert(obj.positions, positions);
+  convert(obj.texCoords, texCoords);
+  convert(obj.normals, normals);
+
+  MeshAssembler assembler(out);
+  PositionMemo memo;
+  memo.entry.assign(positions.size(), 0);
+  // The faces of one object follow each other in the file.
+  for (size_t begin = 0; begin < obj.faces.size();) {
+    ++memo.stamp;
+    const uint32_t object = obj.meshObject[obj.faces[begin].mesh];
+    size_t end = begin;
+    while (end < obj.faces.size() && obj.meshObject[obj.faces[end].mesh] == object) ++end;
+    NodePolygons polys;
+    size_t corners = 0;
+    for (size_t f = begin; f < end; ++f) corners += obj.faces[f].corners;
+    polys.verts.reserve(std::min(corners, positions.size()));
+    polys.cornerVert.reserve(corners);
+    polys.cornerNormal.reserve(corners);
+    polys.cornerUV.reserve(corners);
+    polys.cornerHasUV.reserve(corners);
+    polys.polygons.reserve(end - begin);
+    WeldMap weld;
+    weld.Reserve(std::min(corners, positions.size()));
+    for (size_t f = begin; f < end; ++f) {
+      const ObjModel::Face& face = obj.faces[f];
+      const uint32_t slot = obj.meshMaterial[face.mesh];
+      const uint32_t mat = slot == ObjModel::kNoMaterial ? 0 : slot;
+      if (mat >= kMaxMaterialSlots) throw ImportError{"a material slot number is too large"};
+      auto cornerAt = [&](unsigned k) {
+        const size_t c = face.firstCorner + k;
+        return CornerData{&positions[obj.cornerPos[c]],
+                          hasNormals ? &normals[obj.cornerNormal[c]] : nullptr,
+                          hasUV ? &texCoords[obj.cornerTex[c]] : nullptr, obj.cornerPos[c]};
+      };
+      AddPolygon(face.corners, static_cast<uint16_t>(mat), obj.labelled ? face.label : kNoLabel,
+                 tm, mirrored, useNormals, cornerAt, polys, weld, &memo);
+    }
+    assembler.Append(polys, SmoothingGroups(polys, options.hardAngleDegrees));
+    begin = end;
+  }
   assembler.Finish();
   if (out.faces.empty()) throw ImportError{"contains no polygons"};
 }
@@ -586,6 +769,7 @@ class AnswerWriter {
     Value(static_cast<uint64_t>(text.size()));
     bytes_ += text;
   }
+  void Reserve(size_t bytes) { bytes_.reserve(bytes); }
   std::string Take() { return std::move(bytes_); }
 
  private:
@@ -626,12 +810,11 @@ class AnswerReader {
 
 // What the reader process answers: the mesh, or why there is none. Running
 // out of memory is left to end the process, which reports it.
-std::string ImportAnswer(const std::string& path, const MeshImportOptions& options,
-                         const ObjScan* obj) {
+std::string ImportAnswer(const std::function<void(Mesh&)>& import) {
   Mesh mesh;
   std::string why;
   try {
-    Import(path, options, obj, mesh);
+    import(mesh);
   } catch (const ImportError& e) {
     why = e.what;
   } catch (const std::bad_alloc&) {
@@ -640,6 +823,9 @@ std::string ImportAnswer(const std::string& path, const MeshImportOptions& optio
     why = std::string("cannot be read: ") + e.what();
   }
   AnswerWriter w;
+  w.Reserve(sizeof kAnswerMagic + 5 * sizeof(uint64_t) + why.size() +
+            mesh.verts.size() * sizeof(Point3) + mesh.faces.size() * sizeof(Face) +
+            mesh.Map(1).tv.size() * sizeof(Point3) + mesh.Map(1).tf.size() * sizeof(TVFace));
   w.Value(kAnswerMagic);
   w.Text(why);
   if (why.empty()) {
@@ -700,8 +886,31 @@ bool ImportMesh(const std::string& path, const MeshImportOptions& options, Mesh&
   const uint64_t bytes = std::filesystem::file_size(path, ec);
   if (ec) return fail("cannot be read (" + ec.message() + ")");
 
+  const auto tooManyMaterials = [&](size_t names) {
+    return fail("names " + std::to_string(names) + " materials (at most " +
+                std::to_string(kMaxMaterialSlots) + ")");
+  };
+  std::function<void(Mesh&)> import;
+  std::optional<ObjModel> model;
   std::optional<ObjScan> obj;
-  if (HasExtension(path, ".obj")) {
+  if (HasExtension(path, ".obj") && options.ownObjReader) {
+    std::string why;
+    model.emplace();
+    ObjRead read = ObjRead::kDeclined;
+    try {
+      read = ReadObj(path, *model, &why);
+    } catch (const std::bad_alloc&) {
+      return fail("is too large to import");
+    }
+    if (read == ObjRead::kFailed) return fail(why);
+    if (read == ObjRead::kRead) {
+      if (model->materialNames > kMaxMaterialSlots) return tooManyMaterials(model->materialNames);
+      import = [&](Mesh& mesh) { ImportObj(*model, options, mesh); };
+    } else {
+      model.reset();
+    }
+  }
+  if (!import && HasExtension(path, ".obj")) {
     std::string why;
     obj.emplace();
     try {
@@ -711,16 +920,16 @@ bool ImportMesh(const std::string& path, const MeshImportOptions& options, Mesh&
     }
     // Every material name becomes a material slot and a mesh of its own in
     // the reader: refused here, before the reader spends time and memory on them.
-    if (obj->materialNames > kMaxMaterialSlots) {
-      return fail("names " + std::to_string(obj->materialNames) + " materials (at most " +
-                  std::to_string(kMaxMaterialSlots) + ")");
-    }
+    if (obj->materialNames > kMaxMaterialSlots) return tooManyMaterials(obj->materialNames);
     if (warnings) {
       for (const std::string& w : obj->warnings) warnings->push_back(name + ", " + w);
     }
   }
+  if (!import) {
+    import = [&](Mesh& mesh) { Import(path, options, obj ? &*obj : nullptr, mesh); };
+  }
   const IsolatedResult result = RunIsolated(
-      [&] { return ImportAnswer(path, options, obj ? &*obj : nullptr); }, MeshReaderLimits(bytes));
+      [&] { return ImportAnswer(import); }, MeshReaderLimits(bytes));
   if (result.status != IsolatedStatus::kDone) return fail("the mesh reader " + result.problem);
   std::string why;
   if (!ReadMeshAnswer(result.answer, out, &why)) return fail(why);

@@ -36,11 +36,17 @@ enum class UpAxis { kZ, kY };
 struct MeshImportOptions {
   UpAxis upAxis = UpAxis::kZ;
   float hardAngleDegrees = 45.0f;  // for files without normals
+  // OBJ files go through our own reader (host/obj_reader.h), which gives the
+  // same mesh faster and leaves files it is not sure about to the mesh
+  // library; false sends them all to the library.
+  bool ownObjReader = true;
 };
 
 // Reads `path` into `out` (replacing it). The file is read in a child
 // process (host/isolated_task.h) with time and memory that grow with the
-// file's size, so no file can crash or hang the program. Answers false with
+// file's size, so no file can crash or hang the program (a plain OBJ file is
+// parsed here by our own reader, whose work is linear in the file, and
+// assembled in the child). Answers false with
 // one message naming the file for a missing, unreadable or corrupt file, a
 // file the reader gives up on (crashed, too slow, too much memory), a file
 // without polygons, or one with coordinates that are not finite numbers;

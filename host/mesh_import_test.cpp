@@ -203,6 +203,20 @@ TEST_F(MeshImport, TextureCoordinatesGoToMapChannelOne) {
     }
   }
   EXPECT_FALSE(Import(Write("nouv.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n")).mapSupport(1));
+  // Faces before the first with texture coordinates (here a node of their
+  // own) map to the zero vector, map vertex 0.
+  m = Import(Write("late_uv.obj",
+                   "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0.5 0.5\nvt 1 0.5\nvt 1 1\n"
+                   "o Plain\nf 1 2 3\nf 1 3 4\no Mapped\nf 1/1 2/2 3/3\n"));
+  ASSERT_TRUE(m.mapSupport(1));
+  ASSERT_EQ(m.getNumFaces(), 3);
+  ASSERT_EQ(m.Map(1).tv.size(), 4u);
+  EXPECT_EQ(m.Map(1).tv[0], Point3());
+  for (int f = 0; f < 2; ++f) {
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(m.Map(1).tf[static_cast<size_t>(f)].t[c], 0u);
+  }
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(m.Map(1).tf[2].t[c], static_cast<uint32_t>(c + 1));
+  EXPECT_EQ(m.Map(1).tv[3], Point3(1, 1, 0));
 }
 
 // Two quads folded along their shared edge; smooth or hard by the file's

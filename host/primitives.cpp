@@ -32,6 +32,14 @@ class MeshBuilder {
     return static_cast<uint32_t>(mesh_.Map(1).tv.size() - 1);
   }
   uint32_t NumVerts() const { return static_cast<uint32_t>(mesh_.verts.size()); }
+  // Room for a mesh of known size, so a scene of many small primitives does
+  // not grow each of its arrays step by step.
+  void Reserve(size_t verts, size_t faces, size_t mapVerts) {
+    mesh_.verts.reserve(verts);
+    mesh_.faces.reserve(faces);
+    mesh_.Map(1).tv.reserve(mapVerts);
+    mesh_.Map(1).tf.reserve(faces);
+  }
 
   void Tri(std::array<uint32_t, 3> v, std::array<uint32_t, 3> t, uint32_t group, uint16_t mat,
            uint32_t edges = EDGE_ALL) {
@@ -89,6 +97,7 @@ double Angle(int i, int n) {
 
 void BuildBox(Mesh& out, const Point3& size) {
   MeshBuilder b(out);
+  b.Reserve(8, 12, 24);
   const Point3 h = size * 0.5f;
   // Corner i has +x when bit 0 is set, +y for bit 1, +z for bit 2.
   for (int i = 0; i < 8; ++i)
