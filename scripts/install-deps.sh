@@ -28,6 +28,7 @@ packages=(
   slurmd
   slurm-client
   munge
+  qt6-base-dev
 )
 
 missing=()

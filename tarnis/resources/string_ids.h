@@ -95,4 +95,20 @@ inline constexpr int kStrLineSetLeftAsItWas = 610;
 inline constexpr int kStrLineMergeHelperClassName = 1000;
 inline constexpr int kStrLineMergeTitle = 1002;
 
+// The studio's line effect panel: the line-type tabs, the member dialogs, the
+// setting buttons' menu and the titles of its groups.
+inline constexpr int kStrPanelVisibleLines = 7500;
+inline constexpr int kStrPanelHiddenLines = 7501;
+inline constexpr int kStrPanelAddObjects = 7502;
+inline constexpr int kStrPanelRemoveObjects = 7503;
+inline constexpr int kStrPanelAddButton = 7504;
+inline constexpr int kStrPanelRemoveButton = 7505;
+inline constexpr int kStrPanelAddMaterials = 7506;
+inline constexpr int kStrPanelRemoveMaterials = 7507;
+inline constexpr int kStrPanelCopy = 7508;
+inline constexpr int kStrPanelPasteCopy = 7509;
+inline constexpr int kStrPanelPasteInstance = 7510;
+inline constexpr int kStrPanelLineRollout = 7511;
+inline constexpr int kStrPanelDepthRollout = 7512;
+
 }  // namespace tarnis

@@ -116,6 +116,20 @@ const std::unordered_map<int, const char*>& table() {
       {kStrShapeParamNames + 3, "Node type"},
       {kStrShapeParamNames + 4, "Handle 0"},
       {kStrShapeParamNames + 5, "Handle 1"},
+      // The studio's line effect panel.
+      {kStrPanelVisibleLines, "Visible lines"},
+      {kStrPanelHiddenLines, "Hidden lines"},
+      {kStrPanelAddObjects, "Add objects"},
+      {kStrPanelRemoveObjects, "Remove objects"},
+      {kStrPanelAddButton, "Add to the line set"},
+      {kStrPanelRemoveButton, "Remove from the line set"},
+      {kStrPanelAddMaterials, "Add materials"},
+      {kStrPanelRemoveMaterials, "Remove materials"},
+      {kStrPanelCopy, "Copy"},
+      {kStrPanelPasteCopy, "Paste (copy)"},
+      {kStrPanelPasteInstance, "Paste (instance)"},
+      {kStrPanelLineRollout, "Lines"},
+      {kStrPanelDepthRollout, "Depth falloff"},
   };
   return texts;
 }
