@@ -477,8 +477,12 @@ void ReleaseGraph(std::span<ReferenceTarget* const> roots,
   std::vector<std::unique_ptr<ReferenceHolder>> hold;
   hold.reserve(all.size());
   for (ReferenceTarget* t : all) hold.push_back(std::make_unique<ReferenceHolder>(t));
-  for (ReferenceTarget* t : all) {
-    if (!keptSet.count(t)) t->DeleteAllRefs();
+  // Latest found first: a shared target (one material worn by many nodes)
+  // lists its dependents in the order they took it, and releases are found
+  // from the back, so cutting in reverse keeps a large scene's teardown
+  // linear.
+  for (auto it = all.rbegin(); it != all.rend(); ++it) {
+    if (!keptSet.count(*it)) (*it)->DeleteAllRefs();
   }
 }
 

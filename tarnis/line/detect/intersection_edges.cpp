@@ -5,7 +5,6 @@
 #include <tbb/parallel_for.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <numeric>
 
@@ -172,7 +171,7 @@ class TriangleGrid {
     // small faces in a large box, and cells sized for the box alone would
     // each hold dozens of faces that are tested against each other. A cell
     // is never larger than one face's share of the box, and there are never
-    // more than eight cells a face.
+    // more than two cells a face.
     const double count = std::max<double>(1.0, static_cast<double>(tris.size()));
     const Point3 ext = region.pmax - region.pmin;
     const double vol = std::max(1e-30, static_cast<double>(ext.x) * ext.y * ext.z);
@@ -182,7 +181,7 @@ class TriangleGrid {
       meanExtent += std::max({e.x, e.y, e.z});
     }
     meanExtent /= count;
-    const double side = std::max(std::cbrt(vol / std::min(8.0 * count, 16.0e6)),
+    const double side = std::max(std::cbrt(vol / std::min(2.0 * count, 4.0e6)),
                                  std::min(2.0 * meanExtent, std::cbrt(vol / std::min(count, 2.0e6))));
     const float e[3] = {ext.x, ext.y, ext.z};
     for (int k = 0; k < 3; ++k) {
@@ -270,7 +269,7 @@ std::vector<FaceCrossing> FindCrossings(const DetectAndISectInstance& a,
     // Faces of one mesh that share corners: an edge touching a shared
     // corner is never crossed, so two shared corners leave nothing to test.
     const unsigned aOnB = self ? cornersOn(fa, fb) : 0u;
-    if (std::popcount(aOnB) >= 2) return;
+    if ((aOnB & (aOnB - 1)) != 0) return;  // two corners or more
     const unsigned bOnA = aOnB ? cornersOn(fb, fa) : 0u;
     Point3 pa[3], pb[3];
     corners(a, fa, pa);
