@@ -74,7 +74,9 @@ class ObjReader : public ::testing::Test {
     }
     const MeshMap &ma = a.Map(1), &mb = b.Map(1);
     ASSERT_EQ(ma.tv.size(), mb.tv.size());
-    EXPECT_EQ(std::memcmp(ma.tv.data(), mb.tv.data(), ma.tv.size() * sizeof(Point3)), 0);
+    for (size_t i = 0; i < ma.tv.size(); ++i) {
+      EXPECT_EQ(std::memcmp(&ma.tv[i], &mb.tv[i], sizeof(Point3)), 0) << "map vertex " << i;
+    }
     ASSERT_EQ(ma.tf.size(), mb.tf.size());
     for (size_t i = 0; i < ma.tf.size(); ++i) {
       for (int k = 0; k < 3; ++k) EXPECT_EQ(ma.tf[i].t[k], mb.tf[i].t[k]) << "map face " << i;
